@@ -1,0 +1,58 @@
+// Every error number the engine raises, with its description in our own
+// words. The numbers are the product's database-engine numbers, because the
+// upgrade steps (and the data-table error trap) tell failures apart by them.
+#pragma once
+
+#include <string>
+
+#include "platform/Error.h"
+
+namespace qrw::engine {
+
+inline constexpr long kErrInvalidOperation = 3219;   // operation not valid for this object
+inline constexpr long kErrSyntax = 3000;             // general syntax error in a statement
+inline constexpr long kErrSyntaxFrom = 3131;         // syntax error in FROM clause
+inline constexpr long kErrSyntaxQuery = 3075;        // syntax error in query expression
+inline constexpr long kErrTooFewParameters = 3061;   // unknown name: "Too few parameters. Expected N."
+inline constexpr long kErrInputNotFound = 3078;      // input table or query not found
+inline constexpr long kErrTableExists = 3010;        // table already exists
+inline constexpr long kErrObjectExists = 3012;       // object already exists
+inline constexpr long kErrItemNotFound = 3265;       // item not found in this collection
+inline constexpr long kErrFieldTooSmall = 3163;      // field too small for the data
+inline constexpr long kErrConversion = 3421;         // data type conversion error
+inline constexpr long kErrDuplicateKey = 3022;       // duplicate values in a unique index or key
+inline constexpr long kErrNullInKey = 3058;          // Null in a primary-key field
+inline constexpr long kErrPrimaryExists = 3283;      // table already has a primary key
+inline constexpr long kErrFieldInIndex = 3280;       // field is part of an index
+inline constexpr long kErrFieldDefinedTwice = 3191;  // field defined more than once
+inline constexpr long kErrNullInRequired = 3314;     // Null in a required field
+inline constexpr long kErrZeroLength = 3315;         // zero-length text not allowed
+inline constexpr long kErrUpdateWithoutEdit = 3020;  // Update without AddNew or Edit
+inline constexpr long kErrNoCurrentRecord = 3021;    // no current record
+inline constexpr long kErrRecordDeleted = 3167;      // record is deleted
+inline constexpr long kErrReadOnly = 3027;           // database or object is read-only
+inline constexpr long kErrLocked = 3008;             // table or database locked by another user
+inline constexpr long kErrDiskOrNetwork = 3043;      // disk or network error
+inline constexpr long kErrFileNotFound = 3024;       // file not found
+inline constexpr long kErrUnrecognizedFormat = 3343; // not a database in our format (damaged)
+inline constexpr long kErrObjectInvalid = 3420;      // object invalid or no longer set
+inline constexpr long kErrNoFields = 3264;           // no field defined, cannot append the table
+inline constexpr long kErrInvalidFieldType = 3259;   // invalid field data type
+inline constexpr long kErrInvalidName = 3125;        // not a valid name
+inline constexpr long kErrFileInUse = 3045;          // file already in use
+inline constexpr long kErrNotUpdatable = 3073;       // operation must use an updatable query
+inline constexpr long kErrInvalidArgument = 3001;    // invalid argument
+inline constexpr long kErrIndexNoFields = 3413;      // index has no field
+inline constexpr long kErrCannotOpen = 3051;         // file cannot be opened
+inline constexpr long kErrTransaction = 3034;        // commit or rollback without BeginTrans
+
+// The description of an engine error number.
+std::string Describe(long number);
+
+// Raises the error with its description (and, when given, a detail
+// appended after ": "), recording it in the engine's error collection.
+[[noreturn]] void Raise(long number);
+[[noreturn]] void Raise(long number, const std::string& detail);
+[[noreturn]] void RaiseText(long number, const std::string& fullDescription);
+
+}  // namespace qrw::engine

@@ -1,0 +1,100 @@
+// The seam between the engine's object model and its SQL dialect.
+//
+// The object model (tables, fields, indexes, saved queries, recordsets over
+// a named table) owns the SQLite connection and the catalog of what is
+// stored. The SQL dialect (engine/sql) parses statement text, translates it
+// onto SQLite through the catalog, and builds recordsets through the two
+// factories below. Nothing outside src/engine includes this header.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Engine.h"
+
+namespace qrw::engine {
+
+struct ColumnInfo {
+  std::string name;       // as stored (also the SQLite column name)
+  int type = dbText;      // FieldType code
+  long size = 255;        // Text length; fixed sizes for the other types
+  bool required = false;
+  bool allowZeroLength = true;
+  long attributes = 0;    // dbAutoIncrField, ...
+};
+
+struct TableInfo {
+  std::string name;                 // as stored
+  std::vector<ColumnInfo> columns;  // in OrdinalPosition order
+  bool system = false;              // the engine's own tables
+
+  // Case-insensitive; -1 when missing.
+  int Find(std::string_view column) const;
+};
+
+// One open database file.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+  virtual sqlite3* Handle() = 0;
+  virtual std::string Path() = 0;
+
+  // Catalog lookups; names match without regard to case. The pointer stays
+  // valid until the next schema change.
+  virtual const TableInfo* FindTable(std::string_view name) = 0;
+  virtual std::optional<std::string> FindQuery(std::string_view name) = 0;  // SQL text
+  virtual std::string QueryName(std::string_view name) = 0;  // stored spelling
+  // Called after the SQL layer created or dropped a table (SELECT ... INTO).
+  virtual void SchemaChanged() = 0;
+  // Records a table created by SELECT ... INTO with the layout given (types,
+  // sizes, attributes), columns already created in SQLite.
+  virtual void RegisterTable(const TableInfo& table) = 0;
+
+  // Makes every pending per-row write durable before an error surfaces.
+  virtual void Flush() = 0;
+};
+
+// Reading and writing stored values with the engine's conversion rules.
+Variant ReadValue(sqlite3_stmt* stmt, int column, int fieldType);
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, int fieldType);
+// A value as an assignment to the column would store it: converted to the
+// column's type, raising 3421 (conversion), 3163 (text too long),
+// 3314 (Null in a required field), 3315 (zero-length text not allowed).
+Variant ConvertForColumn(const Variant& value, const ColumnInfo& column);
+// The declared SQLite type of a field ("VARCHAR(50)", "DOUBLE", ...).
+std::string DeclaredType(int fieldType, long size);
+
+// An updatable recordset over one stored table. keySql is a SELECT whose
+// first result column is the rowid of `table`, in the recordset's order;
+// it is run once at open (rows fixed then), values are read live.
+// `columns` lists which of the table's columns the recordset shows, in
+// order, each with the name it shows under.
+struct VisibleColumn {
+  int tableColumn;        // index into TableInfo::columns
+  std::string shownName;  // usually the column name
+};
+Recordset MakeTableRecordset(const std::shared_ptr<Connection>& conn, const std::string& table,
+                             std::vector<VisibleColumn> columns, const std::string& keySql);
+
+// A read-only recordset over any SELECT (joins, expressions). The rows are
+// taken when it opens; Edit, AddNew and Delete raise 3027.
+Recordset MakeSnapshotRecordset(const std::shared_ptr<Connection>& conn, const std::string& selectSql,
+                                std::vector<ColumnInfo> columns);
+
+}  // namespace qrw::engine
+
+namespace qrw::sql {
+
+// Registers the dialect's functions on a new connection.
+void RegisterFunctions(sqlite3* db);
+// Runs one action statement; returns the rows affected.
+long Execute(const std::shared_ptr<engine::Connection>& conn, const std::string& text);
+// Opens a recordset over SQL SELECT text (or a saved query's text).
+Recordset Open(const std::shared_ptr<engine::Connection>& conn, const std::string& text);
+
+}  // namespace qrw::sql

@@ -1,0 +1,8 @@
+#include "schema/Shared.h"
+
+namespace qrw {
+
+Database DataDb;
+std::string DataPath;
+
+}  // namespace qrw
