@@ -1,0 +1,129 @@
+// Removing, renaming and retyping fields. The engine cannot change the type
+// of a stored column, so ModField rebuilds it: a temporary field "temp" of
+// the new type takes a copy of every row's value, the old field is dropped,
+// "temp" takes the final name and goes back to the old field's position.
+//
+// ModField, RemoveField and ChangeFieldName report their own failure in one
+// message box and return normally, so the upgrade goes on with its next step.
+#include <limits>
+#include <string>
+
+#include "platform/MessageBox.h"
+#include "platform/Variant.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+
+namespace qrw {
+
+namespace {
+
+const std::string kTempField = "temp";
+
+void ReportFailure(const std::string& name, const std::string& procedure, const Error& e,
+                   Modality modality = Modality::Application) {
+  MsgBox(name + " failed in " + procedure + kCrLf + e.Description(), Buttons::OK, Icon::None, modality);
+}
+
+// Databases other than the product database get their temporary field
+// through AddFieldInDb, which works on the database given; AddField always
+// works on the product database.
+bool AddsTempFieldInOwnDb(Database& db) {
+  const std::string name = text::UCase(db->Name());
+  return name.find("ZIVOD.EZU") != std::string::npos || name.find("QRWSCREEN.MDB") != std::string::npos;
+}
+
+}  // namespace
+
+void ModField(Database& db, const std::string& table, const std::string& oldField, const std::string& newField,
+              std::int16_t type, std::int16_t size) {
+  try {
+    db->GetTableDefs().Refresh();
+    TableDef def = db->GetTableDefs().Item(table);
+
+    const std::int32_t position = GetFieldPosition(db, table, oldField).ToLong();  // Empty reads 0
+
+    // Nothing to do once the old field is gone (a repeated run).
+    if (!FieldExists(table, oldField, db)) return;
+
+    // An existing "temp" is left as it is and takes the copy, whatever its type.
+    if (AddsTempFieldInOwnDb(db)) {
+      std::int16_t tempSize = size;
+      AddFieldInDb(db, table, kTempField, type, tempSize);
+    } else {
+      AddField(table, kTempField, type, size);
+    }
+
+    // The engine converts each value to the new type on assignment; a value
+    // it cannot convert stops the copy here, with both fields left in place.
+    Recordset rs = db->OpenRecordset("Select * From " + table);
+    while (!rs->Eof()) {
+      rs->Edit();
+      rs->Fields(kTempField)->SetValue(rs->Fields(oldField)->Value());
+      rs->Update();
+      rs->MoveNext();
+    }
+    CloseRecordset(rs);
+
+    // "temp" could not be made (AddFieldInDb has reported why) and there was
+    // no row to fail on: the old field must stay, and the caller's database
+    // variable is let go.
+    if (!FieldExists(table, kTempField, db)) {
+      db.Clear();
+      return;
+    }
+
+    // These two report their own failures and let the rebuild go on.
+    RemoveField(db, table, oldField);
+    ChangeFieldName(db, table, kTempField, newField);
+    SetFieldPosition(db, table, newField, position);
+  } catch (const Error& e) {
+    ReportFailure(newField, "ModField", e, Modality::System);
+  }
+}
+
+void RemoveField(Database& db, const std::string& table, const std::string& field) {
+  try {
+    TableDefs& defs = db->GetTableDefs();
+    defs.Refresh();
+    defs.Item(table)->GetFields().Delete(text::UCase(field));
+    defs.Refresh();
+  } catch (const Error& e) {
+    ReportFailure(field, "RemoveField", e);
+  }
+}
+
+void ChangeFieldName(Database& db, const std::string& table, const std::string& oldField,
+                     const std::string& newField) {
+  try {
+    TableDef def = db->GetTableDefs().Item(table);
+    def->GetFields().Item(oldField)->SetName(newField);
+  } catch (const Error& e) {
+    ReportFailure(newField, "ChangeFieldName", e);
+  }
+}
+
+// Empty when the table or field cannot be read; never raises.
+Variant GetFieldPosition(Database& db, const std::string& table, const std::string& field) {
+  try {
+    TableDef def = db->GetTableDefs().Item(table);
+    const int position = def->GetFields().Item(field)->OrdinalPosition();
+    if (position < std::numeric_limits<std::int16_t>::min() || position > std::numeric_limits<std::int16_t>::max()) {
+      return Variant();
+    }
+    return Variant::Integer(static_cast<std::int16_t>(position));
+  } catch (const Error&) {
+    return Variant();
+  }
+}
+
+// No trap: inside ModField an error here ends the rebuild with its message.
+void SetFieldPosition(Database& db, const std::string& table, const std::string& field, std::int32_t position) {
+  TableDef def = db->GetTableDefs().Item(table);
+  Field f = def->GetFields().Item(field);
+  if (position < std::numeric_limits<std::int16_t>::min() || position > std::numeric_limits<std::int16_t>::max()) {
+    rt::Raise(rt::kOverflow);
+  }
+  f->SetOrdinalPosition(static_cast<std::int16_t>(position));
+}
+
+}  // namespace qrw

@@ -1,0 +1,59 @@
+// Existence tests run before every schema change, so that the upgrade can be
+// repeated on a database that already has the change. Field names are
+// compared without regard to case (the engine matches them that way);
+// table and query names are compared exactly, as the product stores them.
+#include "platform/Variant.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+
+namespace qrw {
+
+namespace {
+
+// The table lookup is deliberately unguarded: a missing table raises the
+// engine's lookup error to the caller instead of answering false.
+bool TableHasField(Database& db, const std::string& table, const std::string& field) {
+  TableDef def = db->GetTableDefs().Item(table);
+  Fields& fields = def->GetFields();
+  const std::string wanted = text::UCase(field);
+  const int n = fields.Count();
+  for (int i = 0; i < n; ++i) {
+    if (text::UCase(fields.Item(i)->Name()) == wanted) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FieldPresent(const std::string& table, const std::string& field) {
+  return TableHasField(DataDb, table, field);
+}
+
+bool FieldExists(const std::string& table, const std::string& field, Database& db) {
+  return TableHasField(db, table, field);
+}
+
+bool FieldExistsInDb(Database& db, const std::string& table, const std::string& field) {
+  return TableHasField(db, table, field);
+}
+
+// System tables are part of the enumeration on purpose: nothing is filtered.
+bool TableExists(const std::string& table, Database& db) {
+  TableDefs& defs = db->GetTableDefs();
+  const int n = defs.Count();
+  for (int i = 0; i < n; ++i) {
+    if (defs.Item(i)->Name() == table) return true;
+  }
+  return false;
+}
+
+bool QueryExists(const std::string& query, Database& db) {
+  QueryDefs& defs = db->GetQueryDefs();
+  const int n = defs.Count();
+  for (int i = 0; i < n; ++i) {
+    if (defs.Item(i)->Name() == query) return true;
+  }
+  return false;
+}
+
+}  // namespace qrw
