@@ -1,0 +1,170 @@
+#include "conversions/ReorderNotes.h"
+
+#include <string>
+#include <string_view>
+
+#include "engine/Engine.h"
+#include "platform/Error.h"
+#include "platform/Variant.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+
+namespace qrw {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// Text functions with the platform's argument checks: a start before the
+// first character or a negative length is an invalid procedure call.
+std::string MidText(std::string_view s, long start, long length) {
+  if (start < 1 || length < 0) rt::Raise(rt::kInvalidProcedureCall);
+  return text::Mid(s, start, length);
+}
+std::string MidText(std::string_view s, long start) {
+  if (start < 1) rt::Raise(rt::kInvalidProcedureCall);
+  return text::Mid(s, start);
+}
+std::string LeftText(std::string_view s, long length) {
+  if (length < 0) rt::Raise(rt::kInvalidProcedureCall);
+  return text::Left(s, length);
+}
+
+bool IsLineBreak(std::string_view s, std::size_t at) { return s[at] == '\r' || s[at] == '\n'; }
+
+std::string DropLastLineBreak(std::string s) {
+  if (!s.empty() && IsLineBreak(s, s.size() - 1)) s.pop_back();
+  return s;
+}
+
+std::string DropFirstLineBreak(std::string s) {
+  if (!s.empty() && IsLineBreak(s, 0)) s.erase(0, 1);
+  return s;
+}
+
+// Drops everything up to and including the CR of the first CR LF; the
+// whole text when there is no line break.
+std::string DropFirstLine(const std::string& s) {
+  long crlf = text::InStr(s, kCrLf);
+  if (crlf == 0) return std::string();
+  return MidText(s, crlf + 1);
+}
+
+std::string TextOf(const Variant& v) { return v.IsNull() || v.IsEmpty() ? std::string() : v.ToText(); }
+
+struct ReorderNote {
+  std::string from;  // control number of the order repeated
+  std::string by;
+  std::string date;
+};
+
+// The note line, or false when the record is to be left unchanged. A note
+// in a comment of several lines must end with its line break and be at
+// least 31 characters long with it.
+bool FindNoteLine(const std::string& comment, long p, std::string& line) {
+  if (text::InStr(comment, kCrLf) == 0) {
+    line = comment;
+    return true;
+  }
+  long end = text::InStr(p, comment, kCrLf);
+  if (end == 0) return false;
+  line = MidText(comment, p, end - p + 2);
+  if (static_cast<long>(text::Len(line)) < 31) return false;
+  line = DropLastLineBreak(DropLastLineBreak(line));
+  return true;
+}
+
+// Two forms are understood: "Re-Order From <control> By <name> <date>" and
+// "Re-Order From <control>, <date> By <name>". The control number is the
+// eight characters after "From ".
+ReorderNote ParseNoteLine(std::string line) {
+  line += "$$$";
+  ReorderNote note;
+  long f = text::InStr(line, "From");
+  note.from = MidText(line, f + 5, 8);
+  std::string rest = text::Trim(MidText(line, f + 13));
+
+  long comma = text::InStr(rest, ",");
+  if (comma == 0) {
+    if (text::InStr(rest, "By") > 0) {
+      rest = MidText(rest, 4);
+      // The name is one word; without a blank after it the line is not
+      // understood and the record stays as it is.
+      note.by = text::Trim(LeftText(rest, text::InStr(rest, " ") - 1));
+      rest = MidText(rest, static_cast<long>(text::Len(note.by)) + 1);
+    }
+    note.date = text::Trim(LeftText(rest, text::InStr(rest, "$$$") - 1));
+  } else {
+    long by = text::InStr(rest, "By");
+    if (by > 0) {
+      note.date = text::Trim(MidText(rest, comma + 1, by - comma - 1));
+      note.by = text::Trim(MidText(rest, by + 2, text::InStr(rest, "$$$") - by - 2));
+    }
+  }
+  return note;
+}
+
+// Removes every line up to and including the last one that mentions
+// "e-Order", with the line break that ends it.
+std::string RemoveWorkOrderNotes(std::string comment) {
+  while (text::InStr(comment, "e-Order") > 0) comment = DropFirstLineBreak(DropFirstLine(comment));
+  return comment;
+}
+
+// Removes each "Reordered as" line, keeping the text around it.
+std::string RemoveInvoiceNotes(std::string comment) {
+  std::string kept;
+  while (text::InStr(comment, "Reordered as") > 0) {
+    long r = text::InStr(comment, "Reorder");
+    kept += LeftText(comment, r - 1);
+    comment = MidText(comment, r);
+    comment = DropFirstLineBreak(DropFirstLine(comment));
+  }
+  return kept + comment;
+}
+
+void SplitRecord(Recordset& rs) {
+  Variant wo = rs->Get("WOComment");
+  long p = wo.IsNull() ? 0 : text::InStr(TextOf(wo), "Re-Order From");
+  if (p > 0) {
+    const std::string comment = TextOf(wo);
+    std::string line;
+    if (!FindNoteLine(comment, p, line)) return;
+    ReorderNote note = ParseNoteLine(std::move(line));
+
+    rs->Edit();
+    rs->Set("ReOrderedFrom", note.from);
+    rs->Set("ReOrderedBy", note.by);
+    rs->Set("ReOrderedDate", text::Left(note.date, 10));
+    rs->Update();
+
+    rs->Edit();
+    rs->Set("WOComment", RemoveWorkOrderNotes(TextOf(rs->Get("WOComment"))));
+    rs->Update();
+  }
+
+  rs->Edit();
+  rs->Set("InvComment", RemoveInvoiceNotes(TextOf(rs->Get("InvComment"))));
+  rs->Update();
+}
+
+}  // namespace
+
+void SplitReorderNotes() {
+  Recordset rs = DataDb->OpenRecordset(
+      "Select * From orderheader Where len(trim(wocomment))>0 or len(trim(invcomment))>0 Order By Control");
+  while (!rs->Eof()) {
+    try {
+      SplitRecord(rs);
+    } catch (const Error&) {
+      // Abandon this record: what it had saved stays, the pending edit goes.
+      try {
+        if (rs->GetEditMode() != dbEditNone) rs->CancelUpdate();
+      } catch (const Error&) {
+      }
+    }
+    rs->MoveNext();
+  }
+  CloseRecordset(rs);
+}
+
+}  // namespace qrw

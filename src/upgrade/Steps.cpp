@@ -1,0 +1,38 @@
+#include "upgrade/Steps.h"
+
+#include "engine/Engine.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+
+namespace qrw::upgrade {
+
+void AddFields(std::span<const FieldStep> steps) {
+  for (const FieldStep& s : steps) AddField(s.table, s.field, s.type, s.size);
+}
+
+void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDef> fields) {
+  TableDef tdf = DataDb->CreateTableDef(table);
+  for (const TextFieldDef& def : fields) {
+    Field fld = tdf->CreateField(def.name, dbText, def.size);
+    tdf->GetFields().Append(fld);
+    fld->SetAllowZeroLength(true);
+    fld->SetRequired(false);
+  }
+  DataDb->GetTableDefs().Append(tdf);
+  tdf.Clear();
+  DataDb->GetTableDefs().Refresh();
+}
+
+std::string SingleQuoted(const Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) return {};
+  std::string in = value.ToText();
+  std::string out;
+  out.reserve(in.size());
+  for (char c : in) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+}  // namespace qrw::upgrade

@@ -1,0 +1,53 @@
+// Building blocks shared by the groups of the upgrade script: field-addition
+// tables, the one stretch that skips failing operations, tables created from
+// a new definition, and text values put between single quotes.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+#include "platform/Error.h"
+#include "platform/Variant.h"
+
+namespace qrw::upgrade {
+
+// One field addition: AddField(table, field, type, size), size as passed.
+struct FieldStep {
+  const char* table;
+  const char* field;
+  std::int16_t type;
+  std::int16_t size;
+};
+
+// Adds the fields in order; AddField skips those that are already there.
+void AddFields(std::span<const FieldStep> steps);
+
+// Runs one operation and passes over its failure, so that the operation
+// after it still runs. Used only where the script replaces objects that may
+// or may not be there.
+template <class F>
+void ResumeNext(F&& op) {
+  try {
+    op();
+  } catch (const Error&) {
+  }
+}
+
+// A Text field of a table created from a new definition.
+struct TextFieldDef {
+  const char* name;
+  int size;
+};
+
+// Creates `table` from a new definition holding the given Text fields (zero
+// length allowed, not required), appends it and refreshes the table list.
+void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDef> fields);
+
+// A value read from a row, as text to stand between single quotes in a
+// statement: Null reads as empty text, and each single quote is doubled so
+// that the statement stays valid whatever the value holds.
+std::string SingleQuoted(const Variant& value);
+
+}  // namespace qrw::upgrade
