@@ -1,0 +1,869 @@
+// The row value type: kinds, conversions, operators and comparison.
+//
+// Storage: Boolean, Byte, Integer, Long and Currency (in ten-thousandths)
+// keep an int64; Single, Double and Date keep a double (a Single holds a
+// value that a float represents exactly); String keeps its text.
+#include "platform/Variant.h"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace qrw {
+
+namespace {
+
+constexpr std::int64_t kCurrencyScale = 10000;
+
+[[noreturn]] void Overflow() { rt::Raise(rt::kOverflow); }
+[[noreturn]] void Mismatch() { rt::Raise(rt::kTypeMismatch); }
+[[noreturn]] void NullUse() { rt::Raise(rt::kInvalidUseOfNull); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads text as a number: blanks, an optional sign, digits with an optional
+// decimal point (at least one digit in all), an optional exponent, blanks.
+// Returns false when the text does not have that shape. A number beyond the
+// range of a Double sets `overflow` and still counts as a number.
+bool ParseNumber(std::string_view s, double& out, bool& overflow) {
+  overflow = false;
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n && IsBlank(s[i])) ++i;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  std::string buf;  // digits, point and exponent in from_chars' form
+  std::size_t digits = 0;
+  long firstSignificant = 0;  // decimal position of the leading non-zero digit
+  long intDigits = 0;
+  bool seenNonZero = false;
+  long fracZeros = 0;
+  while (i < n && s[i] >= '0' && s[i] <= '9') {
+    if (s[i] != '0' && !seenNonZero) seenNonZero = true;
+    if (seenNonZero) ++intDigits;
+    buf += s[i++];
+    ++digits;
+  }
+  if (i < n && s[i] == '.') {
+    buf += '.';
+    ++i;
+    while (i < n && s[i] >= '0' && s[i] <= '9') {
+      if (!seenNonZero) {
+        if (s[i] == '0') {
+          ++fracZeros;
+        } else {
+          seenNonZero = true;
+        }
+      }
+      buf += s[i++];
+      ++digits;
+    }
+  }
+  if (digits == 0) return false;
+  long exponent = 0;
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t j = i + 1;
+    bool expNegative = false;
+    if (j < n && (s[j] == '+' || s[j] == '-')) {
+      expNegative = s[j] == '-';
+      ++j;
+    }
+    if (j >= n || s[j] < '0' || s[j] > '9') return false;
+    while (j < n && s[j] >= '0' && s[j] <= '9') {
+      if (exponent < 100000) exponent = exponent * 10 + (s[j] - '0');
+      ++j;
+    }
+    if (expNegative) exponent = -exponent;
+    buf += 'e';
+    buf += std::to_string(exponent);
+    i = j;
+  }
+  while (i < n && IsBlank(s[i])) ++i;
+  if (i != n) return false;
+
+  double value = 0;
+  const auto res = std::from_chars(buf.data(), buf.data() + buf.size(), value);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Either far too large or so small that it is zero.
+    firstSignificant = intDigits > 0 ? intDigits : -fracZeros;
+    if (seenNonZero && firstSignificant + exponent > 0) {
+      overflow = true;
+      value = std::numeric_limits<double>::infinity();
+    } else {
+      value = 0.0;
+    }
+  } else if (res.ec != std::errc() || res.ptr != buf.data() + buf.size()) {
+    return false;
+  }
+  out = negative ? -value : value;
+  return true;
+}
+
+// Half to even, as every conversion to an integer kind rounds.
+double RoundHalfEven(double d) {
+  const double fl = std::floor(d);
+  const double diff = d - fl;
+  if (diff < 0.5) return fl;
+  if (diff > 0.5) return fl + 1.0;
+  return std::fmod(fl, 2.0) == 0.0 ? fl : fl + 1.0;
+}
+
+std::int64_t RoundToRange(double d, double lo, double hi) {
+  if (std::isnan(d)) Overflow();
+  const double r = RoundHalfEven(d);
+  if (r < lo || r > hi) Overflow();
+  return static_cast<std::int64_t>(r);
+}
+
+// Ten-thousandths from a double, half to even; 6 beyond the Currency range.
+// The rounding works on the shortest decimal form of the double (the digits
+// the value was written with), so 0.00005 is a tie and goes to 0 even though
+// its binary value is a hair above the half.
+std::int64_t ScaleCurrency(double d) {
+  if (!std::isfinite(d) || std::fabs(d) >= 1e15) Overflow();
+  if (d == 0.0) return 0;
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+  const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+  const std::size_t epos = s.find('e');
+  const bool negative = s[0] == '-';
+  __int128 mant = 0;
+  int fracDigits = 0;
+  bool afterPoint = false;
+  for (std::size_t k = negative ? 1 : 0; k < epos; ++k) {
+    if (s[k] == '.') {
+      afterPoint = true;
+      continue;
+    }
+    mant = mant * 10 + (s[k] - '0');
+    if (afterPoint) ++fracDigits;
+  }
+  const int exp10 = std::atoi(std::string(s.substr(epos + 1)).c_str());
+  // value = mant * 10^(exp10 - fracDigits); scaled = value * 10^4.
+  const int shift = exp10 - fracDigits + 4;
+  __int128 q = mant;
+  if (shift >= 0) {
+    for (int k = 0; k < shift; ++k) q *= 10;
+  } else if (shift < -20) {
+    q = 0;
+  } else {
+    __int128 div = 1;
+    for (int k = 0; k < -shift; ++k) div *= 10;
+    q = mant / div;
+    const __int128 rem = mant % div;
+    if (rem * 2 > div || (rem * 2 == div && q % 2 != 0)) ++q;
+  }
+  if (negative) q = -q;
+  if (q > std::numeric_limits<std::int64_t>::max() || q < std::numeric_limits<std::int64_t>::min()) {
+    Overflow();
+  }
+  return static_cast<std::int64_t>(q);
+}
+
+// Text of a floating value with `digits` significant digits, the shortest
+// form that keeps them: no trailing zeros, exponent form outside the plain
+// range.
+std::string FloatText(double v, int digits) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
+  if (v == 0.0) return "0";  // also -0
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*e", digits - 1, v);
+  // buf: [-]d.ddddde[+-]xx
+  std::string s(buf);
+  const std::size_t epos = s.find('e');
+  const int exp10 = std::atoi(s.c_str() + epos + 1);
+  const bool negative = s[0] == '-';
+  std::string mant;
+  for (std::size_t k = negative ? 1 : 0; k < epos; ++k) {
+    if (s[k] != '.') mant += s[k];
+  }
+  while (mant.size() > 1 && mant.back() == '0') mant.pop_back();
+
+  std::string out = negative ? "-" : "";
+  if (exp10 >= digits || exp10 < -4) {
+    out += mant[0];
+    if (mant.size() > 1) {
+      out += '.';
+      out.append(mant, 1, std::string::npos);
+    }
+    char e[16];
+    std::snprintf(e, sizeof e, "E%c%02d", exp10 < 0 ? '-' : '+', exp10 < 0 ? -exp10 : exp10);
+    out += e;
+  } else if (exp10 < 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-exp10 - 1), '0');
+    out += mant;
+  } else {
+    const auto intLen = static_cast<std::size_t>(exp10) + 1;
+    if (mant.size() <= intLen) {
+      out += mant;
+      out.append(intLen - mant.size(), '0');
+    } else {
+      out.append(mant, 0, intLen);
+      out += '.';
+      out.append(mant, intLen, std::string::npos);
+    }
+  }
+  return out;
+}
+
+std::string CurrencyText(std::int64_t scaled) {
+  const bool negative = scaled < 0;
+  // Work in unsigned so that the smallest value has a magnitude too.
+  const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(scaled)
+                                     : static_cast<std::uint64_t>(scaled);
+  std::string out = negative ? "-" : "";
+  out += std::to_string(mag / kCurrencyScale);
+  std::uint64_t frac = mag % kCurrencyScale;
+  if (frac != 0) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04llu", static_cast<unsigned long long>(frac));
+    std::string f(buf);
+    while (f.back() == '0') f.pop_back();
+    out += '.';
+    out += f;
+  }
+  return out;
+}
+
+bool IsIntegerKind(VarType t) {
+  return t == VarType::Byte || t == VarType::Integer || t == VarType::Long ||
+         t == VarType::Boolean;
+}
+
+// Ranks of the kinds that arithmetic widens through.
+enum class Rank { Byte, Integer, Long, Single, Currency, Double, Date };
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+Variant Variant::Null() {
+  Variant v;
+  v.type_ = VarType::Null;
+  return v;
+}
+
+Variant Variant::Bool(bool b) {
+  Variant v;
+  v.type_ = VarType::Boolean;
+  v.v_ = std::int64_t{b ? -1 : 0};
+  return v;
+}
+
+Variant Variant::Byte(std::uint8_t x) {
+  Variant v;
+  v.type_ = VarType::Byte;
+  v.v_ = std::int64_t{x};
+  return v;
+}
+
+Variant Variant::Integer(std::int16_t x) {
+  Variant v;
+  v.type_ = VarType::Integer;
+  v.v_ = std::int64_t{x};
+  return v;
+}
+
+Variant Variant::Long(std::int32_t x) {
+  Variant v;
+  v.type_ = VarType::Long;
+  v.v_ = std::int64_t{x};
+  return v;
+}
+
+Variant Variant::Single(float x) {
+  Variant v;
+  v.type_ = VarType::Single;
+  v.v_ = static_cast<double>(x);
+  return v;
+}
+
+Variant Variant::Double(double x) {
+  Variant v;
+  v.type_ = VarType::Double;
+  v.v_ = x;
+  return v;
+}
+
+Variant Variant::CurrencyScaled(std::int64_t tenThousandths) {
+  Variant v;
+  v.type_ = VarType::Currency;
+  v.v_ = tenThousandths;
+  return v;
+}
+
+Variant Variant::Currency(double x) { return CurrencyScaled(ScaleCurrency(x)); }
+
+Variant Variant::Date(double serial) {
+  Variant v;
+  v.type_ = VarType::Date;
+  v.v_ = serial;
+  return v;
+}
+
+Variant Variant::Text(std::string s) {
+  Variant v;
+  v.type_ = VarType::String;
+  v.v_ = std::move(s);
+  return v;
+}
+
+Variant::Variant(int x) {
+  if (x >= std::numeric_limits<std::int16_t>::min() &&
+      x <= std::numeric_limits<std::int16_t>::max()) {
+    type_ = VarType::Integer;
+  } else {
+    type_ = VarType::Long;
+  }
+  v_ = std::int64_t{x};
+}
+
+// ---------------------------------------------------------------------------
+// Inspection
+
+bool Variant::IsNumberKind() const {
+  switch (type_) {
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string Variant::TypeName() const {
+  switch (type_) {
+    case VarType::Empty: return "Empty";
+    case VarType::Null: return "Null";
+    case VarType::Integer: return "Integer";
+    case VarType::Long: return "Long";
+    case VarType::Single: return "Single";
+    case VarType::Double: return "Double";
+    case VarType::Currency: return "Currency";
+    case VarType::Date: return "Date";
+    case VarType::String: return "String";
+    case VarType::Boolean: return "Boolean";
+    case VarType::Byte: return "Byte";
+  }
+  return "Unknown";
+}
+
+bool Variant::IsNumeric() const {
+  switch (type_) {
+    case VarType::Empty:
+    case VarType::Boolean:
+      return true;
+    case VarType::Null:
+    case VarType::Date:
+      return false;
+    case VarType::String: {
+      double d = 0;
+      bool overflow = false;
+      return ParseNumber(std::get<std::string>(v_), d, overflow) && !overflow;
+    }
+    default:
+      return IsNumberKind();
+  }
+}
+
+const std::string& Variant::TextRef() const {
+  if (type_ != VarType::String) Mismatch();
+  return std::get<std::string>(v_);
+}
+
+double Variant::DoubleRaw() const {
+  switch (type_) {
+    case VarType::Empty: return 0.0;
+    case VarType::Null: NullUse();
+    case VarType::String: Mismatch();
+    case VarType::Currency:
+      return static_cast<double>(std::get<std::int64_t>(v_)) / static_cast<double>(kCurrencyScale);
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Date:
+      return std::get<double>(v_);
+    default:
+      return static_cast<double>(std::get<std::int64_t>(v_));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversions
+
+std::string Variant::ToText() const {
+  switch (type_) {
+    case VarType::Empty: return std::string();
+    case VarType::Null: NullUse();
+    case VarType::String: return std::get<std::string>(v_);
+    case VarType::Boolean: return std::get<std::int64_t>(v_) != 0 ? "True" : "False";
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long:
+      return std::to_string(std::get<std::int64_t>(v_));
+    case VarType::Currency: return CurrencyText(std::get<std::int64_t>(v_));
+    case VarType::Single: return FloatText(std::get<double>(v_), 7);
+    case VarType::Double: return FloatText(std::get<double>(v_), 15);
+    case VarType::Date: return DateToIso(std::get<double>(v_));
+  }
+  Mismatch();
+}
+
+double Variant::ToDouble() const {
+  if (type_ == VarType::String) {
+    double d = 0;
+    bool overflow = false;
+    if (!ParseNumber(std::get<std::string>(v_), d, overflow)) Mismatch();
+    if (overflow) Overflow();
+    return d;
+  }
+  return DoubleRaw();
+}
+
+float Variant::ToSingle() const {
+  if (type_ == VarType::Single) return static_cast<float>(std::get<double>(v_));
+  const double d = ToDouble();
+  if (std::isnan(d)) return std::numeric_limits<float>::quiet_NaN();
+  const auto f = static_cast<float>(d);
+  if (std::isinf(f)) Overflow();
+  return f;
+}
+
+std::int16_t Variant::ToInteger() const {
+  if (IsIntegerKind(type_)) {
+    const auto x = std::get<std::int64_t>(v_);
+    if (x < -32768 || x > 32767) Overflow();
+    return static_cast<std::int16_t>(x);
+  }
+  return static_cast<std::int16_t>(RoundToRange(ToDouble(), -32768.0, 32767.0));
+}
+
+std::int32_t Variant::ToLong() const {
+  if (IsIntegerKind(type_)) return static_cast<std::int32_t>(std::get<std::int64_t>(v_));
+  return static_cast<std::int32_t>(RoundToRange(ToDouble(), -2147483648.0, 2147483647.0));
+}
+
+std::uint8_t Variant::ToByte() const {
+  if (IsIntegerKind(type_)) {
+    const auto x = std::get<std::int64_t>(v_);
+    if (x < 0 || x > 255) Overflow();
+    return static_cast<std::uint8_t>(x);
+  }
+  return static_cast<std::uint8_t>(RoundToRange(ToDouble(), 0.0, 255.0));
+}
+
+std::int64_t Variant::ToCurrencyScaled() const {
+  if (type_ == VarType::Currency) return std::get<std::int64_t>(v_);
+  if (IsIntegerKind(type_)) return std::get<std::int64_t>(v_) * kCurrencyScale;
+  return ScaleCurrency(ToDouble());
+}
+
+bool Variant::ToBool() const {
+  switch (type_) {
+    case VarType::Empty: return false;
+    case VarType::Null: NullUse();
+    case VarType::String: {
+      const std::string t = text::Trim(std::get<std::string>(v_));
+      if (text::EqualsNoCase(t, "True")) return true;
+      if (text::EqualsNoCase(t, "False")) return false;
+      double d = 0;
+      bool overflow = false;
+      if (!ParseNumber(t, d, overflow)) Mismatch();
+      return d != 0.0;
+    }
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Date:
+      return std::get<double>(v_) != 0.0;
+    default:
+      return std::get<std::int64_t>(v_) != 0;
+  }
+}
+
+double Variant::ToDate() const {
+  double serial = 0;
+  if (type_ == VarType::String) {
+    const std::string& s = std::get<std::string>(v_);
+    if (IsoToDate(s, serial)) return serial;
+    bool overflow = false;
+    if (!ParseNumber(s, serial, overflow)) Mismatch();
+  } else {
+    serial = DoubleRaw();
+  }
+  if (!(serial >= -657434.0 && serial < 2958466.0)) Overflow();
+  return serial;
+}
+
+Variant Variant::ConvertTo(VarType target) const {
+  if (type_ == VarType::Null || target == VarType::Null) return Null();
+  if (target == VarType::Empty) return Variant();
+  switch (target) {
+    case VarType::Integer: return Integer(ToInteger());
+    case VarType::Long: return Long(ToLong());
+    case VarType::Single: return Single(ToSingle());
+    case VarType::Double: return Double(ToDouble());
+    case VarType::Currency: return CurrencyScaled(ToCurrencyScaled());
+    case VarType::Date: return Date(ToDate());
+    case VarType::String: return Text(ToText());
+    case VarType::Boolean: return Bool(ToBool());
+    case VarType::Byte: return Byte(ToByte());
+    default: break;
+  }
+  Mismatch();
+}
+
+bool Variant::IsTrue() const {
+  if (type_ == VarType::Null) return false;
+  return ToBool();
+}
+
+bool Variant::SameAs(const Variant& other) const {
+  if (type_ != other.type_) return false;
+  if (std::holds_alternative<double>(v_)) {
+    const double a = std::get<double>(v_);
+    const double b = std::get<double>(other.v_);
+    return a == b || (std::isnan(a) && std::isnan(b));
+  }
+  return v_ == other.v_;
+}
+
+// ---------------------------------------------------------------------------
+// Arithmetic
+
+namespace {
+
+enum class Op { Add, Sub, Mul };
+
+// The kind an operand takes part in arithmetic as; text that reads as a
+// number takes part as a Double. Empty has no kind of its own.
+bool OperandRank(const Variant& v, Rank& rank) {
+  switch (v.Type()) {
+    case VarType::Byte: rank = Rank::Byte; return true;
+    case VarType::Boolean:
+    case VarType::Integer: rank = Rank::Integer; return true;
+    case VarType::Long: rank = Rank::Long; return true;
+    case VarType::Single: rank = Rank::Single; return true;
+    case VarType::Currency: rank = Rank::Currency; return true;
+    case VarType::Double: rank = Rank::Double; return true;
+    case VarType::Date: rank = Rank::Date; return true;
+    case VarType::String: {
+      double d = 0;
+      bool overflow = false;
+      if (!ParseNumber(v.TextRef(), d, overflow)) Mismatch();
+      if (overflow) Overflow();
+      rank = Rank::Double;
+      return true;
+    }
+    default:
+      return false;  // Empty
+  }
+}
+
+Rank ResultRank(const Variant& a, const Variant& b) {
+  Rank ra = Rank::Integer;
+  Rank rb = Rank::Integer;
+  const bool ha = OperandRank(a, ra);
+  const bool hb = OperandRank(b, rb);
+  if (!ha && !hb) return Rank::Integer;  // Empty with Empty
+  if (!ha) return rb;
+  if (!hb) return ra;
+  if ((ra == Rank::Single && rb == Rank::Long) || (ra == Rank::Long && rb == Rank::Single)) {
+    return Rank::Double;
+  }
+  return ra > rb ? ra : rb;
+}
+
+std::int64_t IntValue(const Variant& v) {
+  return v.IsEmpty() ? 0 : static_cast<std::int64_t>(v.ToLong());
+}
+
+// An integer result in the narrowest kind from `rank` upwards that holds it.
+Variant FitInteger(std::int64_t r, Rank rank) {
+  if (rank == Rank::Byte) {
+    if (r >= 0 && r <= 255) return Variant::Byte(static_cast<std::uint8_t>(r));
+    rank = Rank::Integer;
+  }
+  if (rank == Rank::Integer) {
+    if (r >= -32768 && r <= 32767) return Variant::Integer(static_cast<std::int16_t>(r));
+  }
+  if (r >= std::numeric_limits<std::int32_t>::min() &&
+      r <= std::numeric_limits<std::int32_t>::max()) {
+    return Variant::Long(static_cast<std::int32_t>(r));
+  }
+  Overflow();
+}
+
+double CheckedDouble(double r) {
+  if (std::isinf(r)) Overflow();
+  return r;
+}
+
+std::int64_t CurrencyMul(std::int64_t a, std::int64_t b) {
+  const __int128 p = static_cast<__int128>(a) * b;
+  __int128 q = p / kCurrencyScale;
+  __int128 rem = p % kCurrencyScale;
+  if (rem < 0) rem = -rem;
+  const bool negative = p < 0;
+  if (rem * 2 > kCurrencyScale || (rem * 2 == kCurrencyScale && (q % 2) != 0)) {
+    q += negative ? -1 : 1;
+  }
+  if (q > std::numeric_limits<std::int64_t>::max() || q < std::numeric_limits<std::int64_t>::min()) {
+    Overflow();
+  }
+  return static_cast<std::int64_t>(q);
+}
+
+Variant Arith(const Variant& a, const Variant& b, Op op) {
+  if (a.IsNull() || b.IsNull()) return Variant::Null();
+  Rank rank = ResultRank(a, b);
+  // A Date takes part in products as its serial number.
+  if (op == Op::Mul && rank == Rank::Date) rank = Rank::Double;
+  switch (rank) {
+    case Rank::Byte:
+    case Rank::Integer:
+    case Rank::Long: {
+      const std::int64_t x = IntValue(a);
+      const std::int64_t y = IntValue(b);
+      const std::int64_t r = op == Op::Add ? x + y : op == Op::Sub ? x - y : x * y;
+      return FitInteger(r, rank);
+    }
+    case Rank::Currency: {
+      const std::int64_t x = a.IsEmpty() ? 0 : a.ToCurrencyScaled();
+      const std::int64_t y = b.IsEmpty() ? 0 : b.ToCurrencyScaled();
+      std::int64_t r = 0;
+      if (op == Op::Mul) {
+        r = CurrencyMul(x, y);
+      } else if (op == Op::Add ? __builtin_add_overflow(x, y, &r)
+                               : __builtin_sub_overflow(x, y, &r)) {
+        Overflow();
+      }
+      return Variant::CurrencyScaled(r);
+    }
+    default:
+      break;
+  }
+  const double x = a.IsEmpty() ? 0.0 : a.ToDouble();
+  const double y = b.IsEmpty() ? 0.0 : b.ToDouble();
+  const double r = CheckedDouble(op == Op::Add ? x + y : op == Op::Sub ? x - y : x * y);
+  if (rank == Rank::Single) {
+    const auto f = static_cast<float>(r);
+    if (std::isinf(f)) return Variant::Double(r);
+    return Variant::Single(f);
+  }
+  if (rank == Rank::Date) {
+    // The difference of two dates is a number of days, not a date.
+    if (op == Op::Sub && a.Type() == VarType::Date && b.Type() == VarType::Date) {
+      return Variant::Double(r);
+    }
+    return Variant::Date(r);
+  }
+  return Variant::Double(r);
+}
+
+// Operands of backslash and Mod: rounded to whole numbers first.
+std::int64_t WholeOperand(const Variant& v) {
+  if (v.IsEmpty()) return 0;
+  if (v.IsText() && !v.IsNumeric()) Mismatch();
+  return v.ToLong();
+}
+
+bool NarrowIntegerOperand(const Variant& v) {
+  const VarType t = v.Type();
+  return t == VarType::Empty || t == VarType::Byte || t == VarType::Integer ||
+         t == VarType::Boolean;
+}
+
+Rank WholeResultRank(const Variant& a, const Variant& b) {
+  if (a.Type() == VarType::Byte && b.Type() == VarType::Byte) return Rank::Byte;
+  if (NarrowIntegerOperand(a) && NarrowIntegerOperand(b)) return Rank::Integer;
+  return Rank::Long;
+}
+
+}  // namespace
+
+Variant Variant::Add(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  // Text added to text (or to Empty) joins; text with a number adds.
+  if ((a.IsText() && (b.IsText() || b.IsEmpty())) || (a.IsEmpty() && b.IsText())) {
+    return Text(a.ToText() + b.ToText());
+  }
+  return Arith(a, b, Op::Add);
+}
+
+Variant Variant::Sub(const Variant& a, const Variant& b) { return Arith(a, b, Op::Sub); }
+
+Variant Variant::Mul(const Variant& a, const Variant& b) { return Arith(a, b, Op::Mul); }
+
+Variant Variant::Div(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  Rank unused = Rank::Integer;
+  OperandRank(a, unused);
+  OperandRank(b, unused);
+  const double x = a.IsEmpty() ? 0.0 : a.ToDouble();
+  const double y = b.IsEmpty() ? 0.0 : b.ToDouble();
+  if (y == 0.0) rt::Raise(11);
+  return Double(CheckedDouble(x / y));
+}
+
+Variant Variant::IntDiv(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  const std::int64_t x = WholeOperand(a);
+  const std::int64_t y = WholeOperand(b);
+  if (y == 0) rt::Raise(11);
+  return FitInteger(x / y, WholeResultRank(a, b));
+}
+
+Variant Variant::Mod(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  const std::int64_t x = WholeOperand(a);
+  const std::int64_t y = WholeOperand(b);
+  if (y == 0) rt::Raise(11);
+  return FitInteger(x % y, WholeResultRank(a, b));
+}
+
+Variant Variant::Pow(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  Rank unused = Rank::Integer;
+  OperandRank(a, unused);
+  OperandRank(b, unused);
+  const double x = a.IsEmpty() ? 0.0 : a.ToDouble();
+  const double y = b.IsEmpty() ? 0.0 : b.ToDouble();
+  if ((x == 0.0 && y < 0.0) || (x < 0.0 && y != std::trunc(y))) {
+    rt::Raise(rt::kInvalidProcedureCall);
+  }
+  return Double(CheckedDouble(std::pow(x, y)));
+}
+
+Variant Variant::Neg(const Variant& a) {
+  switch (a.type_) {
+    case VarType::Null: return Null();
+    case VarType::Empty: return Integer(0);
+    case VarType::Byte:
+    case VarType::Boolean:
+    case VarType::Integer:
+      return FitInteger(-std::get<std::int64_t>(a.v_), Rank::Integer);
+    case VarType::Long: return FitInteger(-std::get<std::int64_t>(a.v_), Rank::Long);
+    case VarType::Currency: {
+      const std::int64_t x = std::get<std::int64_t>(a.v_);
+      if (x == std::numeric_limits<std::int64_t>::min()) Overflow();
+      return CurrencyScaled(-x);
+    }
+    case VarType::Single: return Single(-static_cast<float>(std::get<double>(a.v_)));
+    case VarType::Date: return Date(-std::get<double>(a.v_));
+    case VarType::Double: return Double(-std::get<double>(a.v_));
+    case VarType::String:
+      if (!a.IsNumeric()) Mismatch();
+      return Double(-a.ToDouble());
+  }
+  Mismatch();
+}
+
+Variant Variant::Concat(const Variant& a, const Variant& b) {
+  if (a.IsNull() && b.IsNull()) return Null();
+  std::string out = a.IsNull() ? std::string() : a.ToText();
+  if (!b.IsNull()) out += b.ToText();
+  return Text(std::move(out));
+}
+
+// ---------------------------------------------------------------------------
+// Comparison
+
+namespace {
+
+bool ExactInteger(const Variant& v) {
+  return IsIntegerKind(v.Type()) || v.Type() == VarType::Currency || v.IsEmpty();
+}
+
+int CompareNumbers(const Variant& a, const Variant& b) {
+  if (ExactInteger(a) && ExactInteger(b)) {
+    const std::int64_t x = a.IsEmpty() ? 0 : a.ToCurrencyScaled();
+    const std::int64_t y = b.IsEmpty() ? 0 : b.ToCurrencyScaled();
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  const double x = a.IsEmpty() ? 0.0 : a.DoubleRaw();
+  const double y = b.IsEmpty() ? 0.0 : b.DoubleRaw();
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+int CompareTexts(const std::string& x, const std::string& y, bool ignoreCase) {
+  const int c = ignoreCase ? text::LCase(x).compare(text::LCase(y)) : x.compare(y);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+// A number against text: a date against a date text or a number against a
+// numeric text compare as numbers; otherwise the number sorts first.
+int CompareNumberText(const Variant& num, const std::string& s) {
+  double other = 0;
+  if (num.Type() == VarType::Date && IsoToDate(s, other)) {
+    const double x = num.DoubleRaw();
+    return x < other ? -1 : x > other ? 1 : 0;
+  }
+  bool overflow = false;
+  if (ParseNumber(s, other, overflow)) {
+    const double x = num.IsEmpty() ? 0.0 : num.DoubleRaw();
+    return x < other ? -1 : x > other ? 1 : 0;
+  }
+  return -1;
+}
+
+int CompareValues(const Variant& a, const Variant& b, bool ignoreCase) {
+  // Null sorts before everything and equals only Null.
+  if (a.IsNull() || b.IsNull()) return a.IsNull() == b.IsNull() ? 0 : a.IsNull() ? -1 : 1;
+  if (a.IsText() && b.IsText()) return CompareTexts(a.TextRef(), b.TextRef(), ignoreCase);
+  // Empty is "" against text and 0 against anything else.
+  if (a.IsEmpty() && b.IsText()) return CompareTexts(std::string(), b.TextRef(), ignoreCase);
+  if (b.IsEmpty() && a.IsText()) return CompareTexts(a.TextRef(), std::string(), ignoreCase);
+  if (a.IsText()) return -CompareNumberText(b, a.TextRef());
+  if (b.IsText()) return CompareNumberText(a, b.TextRef());
+  return CompareNumbers(a, b);
+}
+
+}  // namespace
+
+int Variant::Compare(const Variant& a, const Variant& b, bool ignoreCase) {
+  return CompareValues(a, b, ignoreCase);
+}
+
+Variant Variant::Eq(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) == 0);
+}
+
+Variant Variant::Ne(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) != 0);
+}
+
+Variant Variant::Lt(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) < 0);
+}
+
+Variant Variant::Le(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) <= 0);
+}
+
+Variant Variant::Gt(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) > 0);
+}
+
+Variant Variant::Ge(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Null();
+  return Bool(CompareValues(a, b, false) >= 0);
+}
+
+}  // namespace qrw
