@@ -1,0 +1,37 @@
+#include "shell/TerminalFrontEnd.h"
+
+#include <string>
+
+#include "platform/TerminalBoxes.h"
+#include "shell/modStru.h"
+
+namespace qrw {
+
+int TerminalFrontEnd::Run(modStru& window) {
+  const std::string caption = design::kCaption;
+  out_ << caption << '\n' << std::string(caption.size(), '=') << '\n';
+  ShowLabel(window.Label1());
+  static const char* const kButtons[] = {"CONTINUE", "CANCEL"};
+  for (;;) {
+    const int pressed = AskTerminal(in_, out_, kButtons, 2);
+    std::optional<int> status = RunHandler([&] {
+      if (pressed == 0)
+        window.btnContinue_Click();
+      else if (pressed == 1)
+        window.btnCancel_Click();
+      else
+        window.Form_Unload();
+    });
+    if (status) return *status;
+  }
+}
+
+void TerminalFrontEnd::ShowLabel(const LabelLook& look) {
+  out_ << '\n' << look.text << '\n' << std::flush;
+}
+
+void TerminalFrontEnd::SetBusy(bool) { out_ << std::flush; }
+
+void TerminalFrontEnd::DoEvents() { out_ << std::flush; }
+
+}  // namespace qrw

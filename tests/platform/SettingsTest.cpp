@@ -1,0 +1,88 @@
+#include "platform/Settings.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("qrw_settings_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved_ = old;
+    ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved_)
+      ::setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
+    else
+      ::unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(root_);
+  }
+  void Write(const std::string& content) {
+    fs::create_directories(root_ / "Quarrow");
+    std::ofstream(root_ / "Quarrow" / "settings.ini", std::ios::binary)
+        << content;
+  }
+  static std::string Path() {
+    return qrw::GetSetting("Quarrow", "Data", "Path", "DEFAULT");
+  }
+
+  fs::path root_;
+  std::optional<std::string> saved_;
+};
+
+TEST_F(SettingsTest, FileLocation) {
+  EXPECT_EQ(qrw::SettingsFile("Quarrow"),
+            (root_ / "Quarrow" / "settings.ini").string());
+  ::setenv("XDG_CONFIG_HOME", "not/absolute", 1);
+  EXPECT_EQ(qrw::SettingsFile("Quarrow"),
+            std::string(std::getenv("HOME")) + "/.config/Quarrow/settings.ini");
+}
+
+TEST_F(SettingsTest, MissingFileSectionOrKeyGivesTheDefault) {
+  EXPECT_EQ(Path(), "DEFAULT");
+  Write("[Other]\nPath=/x\n");
+  EXPECT_EQ(Path(), "DEFAULT");
+  Write("[Data]\nPathX=/x\n");
+  EXPECT_EQ(Path(), "DEFAULT");
+  Write("");
+  EXPECT_EQ(Path(), "DEFAULT");
+}
+
+TEST_F(SettingsTest, ValuesAreReadAsWritten) {
+  Write("; Quarrow\n[Misc]\nPath=/wrong\n[data]\npath = D:\\Quarrow Data\\ \n");
+  EXPECT_EQ(Path(), "D:\\Quarrow Data\\");
+  Write("\xEF\xBB\xBF[DATA]\r\nPATH=C:\\Q\r\n");  // byte-order mark, CR LF
+  EXPECT_EQ(Path(), "C:\\Q");
+  Write("[Data]\nPath=\"C:\\Program Files\\Q\"\n");
+  EXPECT_EQ(Path(), "C:\\Program Files\\Q");
+  Write("[Data]\nPath=/first\nPath=/second\n");
+  EXPECT_EQ(Path(), "/first");
+  Write("[Data]\nPath=\n");  // present but empty is a value, not a default
+  EXPECT_EQ(Path(), "");
+  Write("garbage line\n[Data]\nPath=/still/found\n");
+  EXPECT_EQ(Path(), "/still/found");
+}
+
+TEST_F(SettingsTest, LongValuesAreNotCut) {
+  std::string longPath = "/data";
+  while (longPath.size() < 600) longPath += "/a_rather_long_folder_name";
+  Write("[Data]\nPath=" + longPath + "  ; where the data is\nOther=1\n");
+  EXPECT_EQ(Path(), longPath);
+  EXPECT_EQ(qrw::GetSetting("Quarrow", "Data", "Other", "0"), "1");
+}
+
+}  // namespace
