@@ -675,7 +675,6 @@ Variant Arith(const Variant& a, const Variant& b, Op op) {
 // Operands of backslash and Mod: rounded to whole numbers first.
 std::int64_t WholeOperand(const Variant& v) {
   if (v.IsEmpty()) return 0;
-  if (v.IsText() && !v.IsNumeric()) Mismatch();
   return v.ToLong();
 }
 
@@ -708,9 +707,6 @@ Variant Variant::Mul(const Variant& a, const Variant& b) { return Arith(a, b, Op
 
 Variant Variant::Div(const Variant& a, const Variant& b) {
   if (a.IsNull() || b.IsNull()) return Null();
-  Rank unused = Rank::Integer;
-  OperandRank(a, unused);
-  OperandRank(b, unused);
   const double x = a.IsEmpty() ? 0.0 : a.ToDouble();
   const double y = b.IsEmpty() ? 0.0 : b.ToDouble();
   if (y == 0.0) rt::Raise(11);
@@ -735,9 +731,6 @@ Variant Variant::Mod(const Variant& a, const Variant& b) {
 
 Variant Variant::Pow(const Variant& a, const Variant& b) {
   if (a.IsNull() || b.IsNull()) return Null();
-  Rank unused = Rank::Integer;
-  OperandRank(a, unused);
-  OperandRank(b, unused);
   const double x = a.IsEmpty() ? 0.0 : a.ToDouble();
   const double y = b.IsEmpty() ? 0.0 : b.ToDouble();
   if ((x == 0.0 && y < 0.0) || (x < 0.0 && y != std::trunc(y))) {
