@@ -32,36 +32,37 @@ bool ParseNumber(std::string_view s, double& out, bool& overflow) {
   overflow = false;
   std::size_t i = 0;
   const std::size_t n = s.size();
+  auto isDigit = [&](std::size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
   while (i < n && IsBlank(s[i])) ++i;
   bool negative = false;
   if (i < n && (s[i] == '+' || s[i] == '-')) {
     negative = s[i] == '-';
     ++i;
   }
-  std::string buf;  // digits, point and exponent in from_chars' form
+  const std::size_t start = i;
+  // Where the leading non-zero digit stands relative to the decimal point
+  // (1 for "5", 0 for "0.5", -1 for "0.05"), for telling a number too large
+  // for a Double from one too small.
+  long lead = 0;
+  bool nonZero = false;
   std::size_t digits = 0;
-  long firstSignificant = 0;  // decimal position of the leading non-zero digit
-  long intDigits = 0;
-  bool seenNonZero = false;
-  long fracZeros = 0;
-  while (i < n && s[i] >= '0' && s[i] <= '9') {
-    if (s[i] != '0' && !seenNonZero) seenNonZero = true;
-    if (seenNonZero) ++intDigits;
-    buf += s[i++];
+  while (isDigit(i)) {
+    if (s[i] != '0') nonZero = true;
+    if (nonZero) ++lead;
+    ++i;
     ++digits;
   }
   if (i < n && s[i] == '.') {
-    buf += '.';
     ++i;
-    while (i < n && s[i] >= '0' && s[i] <= '9') {
-      if (!seenNonZero) {
-        if (s[i] == '0') {
-          ++fracZeros;
+    while (isDigit(i)) {
+      if (!nonZero) {
+        if (s[i] != '0') {
+          nonZero = true;
         } else {
-          seenNonZero = true;
+          --lead;
         }
       }
-      buf += s[i++];
+      ++i;
       ++digits;
     }
   }
@@ -74,31 +75,28 @@ bool ParseNumber(std::string_view s, double& out, bool& overflow) {
       expNegative = s[j] == '-';
       ++j;
     }
-    if (j >= n || s[j] < '0' || s[j] > '9') return false;
-    while (j < n && s[j] >= '0' && s[j] <= '9') {
-      if (exponent < 100000) exponent = exponent * 10 + (s[j] - '0');
+    if (!isDigit(j)) return false;
+    while (isDigit(j)) {
+      if (exponent < 1000000) exponent = exponent * 10 + (s[j] - '0');
       ++j;
     }
     if (expNegative) exponent = -exponent;
-    buf += 'e';
-    buf += std::to_string(exponent);
     i = j;
   }
+  const std::size_t end = i;
   while (i < n && IsBlank(s[i])) ++i;
   if (i != n) return false;
 
   double value = 0;
-  const auto res = std::from_chars(buf.data(), buf.data() + buf.size(), value);
+  const auto res = std::from_chars(s.data() + start, s.data() + end, value);
   if (res.ec == std::errc::result_out_of_range) {
-    // Either far too large or so small that it is zero.
-    firstSignificant = intDigits > 0 ? intDigits : -fracZeros;
-    if (seenNonZero && firstSignificant + exponent > 0) {
+    if (nonZero && lead + exponent > 0) {
       overflow = true;
       value = std::numeric_limits<double>::infinity();
     } else {
       value = 0.0;
     }
-  } else if (res.ec != std::errc() || res.ptr != buf.data() + buf.size()) {
+  } else if (res.ec != std::errc() || res.ptr != s.data() + end) {
     return false;
   }
   out = negative ? -value : value;
@@ -173,10 +171,11 @@ std::string FloatText(double v, int digits) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
   if (v == 0.0) return "0";  // also -0
+  // [-]d.ddddde[+-]xx, written without regard to the locale's decimal sign.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", digits - 1, v);
-  // buf: [-]d.ddddde[+-]xx
-  std::string s(buf);
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, digits - 1);
+  const std::string s(buf, res.ptr);
   const std::size_t epos = s.find('e');
   const int exp10 = std::atoi(s.c_str() + epos + 1);
   const bool negative = s[0] == '-';

@@ -145,6 +145,9 @@ TEST(VariantNumeric, TextConvertsToNumbers) {
   EXPECT_EQ(ErrorOf([] { Variant("abc").ToDouble(); }), rt::kTypeMismatch);
   EXPECT_EQ(ErrorOf([] { Variant("").ToLong(); }), rt::kTypeMismatch);
   EXPECT_EQ(ErrorOf([] { Variant("1e400").ToDouble(); }), rt::kOverflow);
+  EXPECT_EQ(ErrorOf([] { Variant("0.001e312").ToDouble(); }), rt::kOverflow);
+  EXPECT_EQ(Variant("-0.001e-330").ToDouble(), 0.0);
+  EXPECT_FALSE(Variant("1e400").IsNumeric());
   EXPECT_EQ(Variant().ToDouble(), 0.0);
   EXPECT_EQ(Variant().ToLong(), 0);
 }
@@ -165,6 +168,9 @@ TEST(VariantRounding, HalfToEven) {
   EXPECT_EQ(Variant::Currency(2.5).ToLong(), 2);
   EXPECT_EQ(Variant::Currency(0.00005).ToCurrencyScaled(), 0);   // half to even
   EXPECT_EQ(Variant::Currency(0.00015).ToCurrencyScaled(), 2);
+  EXPECT_EQ(Variant::Currency(1.00005).ToCurrencyScaled(), 10000);
+  EXPECT_EQ(Variant::Currency(-1.00015).ToCurrencyScaled(), -10002);
+  EXPECT_EQ(Variant::Currency(123456789012.3456).ToCurrencyScaled(), 1234567890123456);
 }
 
 TEST(VariantRounding, OverflowOfTargets) {
