@@ -1,0 +1,40 @@
+#include "UpgradeTestDb.h"
+#include "upgrade/aaaDoIt.h"
+
+namespace qrw::testing {
+namespace {
+
+const char* kRows = R"(
+  INSERT INTO rPrinter2ResolutionLF VALUES ('Alpha', '720', 1), ('Alpha', '1440', 2);
+  INSERT INTO SheetStockLF VALUES ('Matte', 0, 24);
+  INSERT INTO rStock2CostLF VALUES ('Matte', '24', 1);
+  INSERT INTO OrderHeader VALUES ('A00002', 'Re-Order From A00001   By Ann 05/06/2007', 'Reordered as A00003');
+  INSERT INTO System VALUES ('QRW', 'abc');
+  INSERT INTO Customer VALUES ('ACME', 'Acme Print');
+  INSERT INTO PrePressOptions VALUES (NULL, NULL);
+  INSERT INTO AdjReasons VALUES (1, 'Damaged');
+)";
+
+TEST_F(UpgradeTest, WholeScriptRunsCleanlyAndASecondRunChangesNothing) {
+  Build(kRows);
+  RunTwice([] { doit(); });
+  for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
+  EXPECT_EQ(Rows("Select StockName, StockSize, StockType From rItemNumb"), (std::vector<std::string>{"Matte|24|RollPaperLF"}));
+}
+
+TEST_F(UpgradeTest, RunStoppedHalfWayIsCompletedByTheNextRun) {
+  Build(kRows);
+  doit();
+  Reopen();
+  const std::string clean = Snapshot();
+
+  Build(std::string(kRows) + "DROP TABLE tPrintQuote;");
+  EXPECT_THROW(doit(), Error);
+  RawExec("CREATE TABLE tPrintQuote (Control VARCHAR(6) COLLATE NOCASE);");
+  doit();
+  Reopen();
+  EXPECT_EQ(Snapshot(), clean);
+}
+
+}  // namespace
+}  // namespace qrw::testing
