@@ -14,21 +14,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Text functions with the platform's argument checks: a start before the
-// first character or a negative length is an invalid procedure call.
-std::string MidText(std::string_view s, long start, long length) {
-  if (start < 1 || length < 0) rt::Raise(rt::kInvalidProcedureCall);
-  return text::Mid(s, start, length);
-}
-std::string MidText(std::string_view s, long start) {
-  if (start < 1) rt::Raise(rt::kInvalidProcedureCall);
-  return text::Mid(s, start);
-}
-std::string LeftText(std::string_view s, long length) {
-  if (length < 0) rt::Raise(rt::kInvalidProcedureCall);
-  return text::Left(s, length);
-}
-
 bool IsLineBreak(std::string_view s, std::size_t at) { return s[at] == '\r' || s[at] == '\n'; }
 
 std::string DropLastLineBreak(std::string s) {
@@ -46,7 +31,7 @@ std::string DropFirstLineBreak(std::string s) {
 std::string DropFirstLine(const std::string& s) {
   long crlf = text::InStr(s, kCrLf);
   if (crlf == 0) return std::string();
-  return MidText(s, crlf + 1);
+  return text::Mid(s, crlf + 1);
 }
 
 std::string TextOf(const Variant& v) { return v.IsNull() || v.IsEmpty() ? std::string() : v.ToText(); }
@@ -67,7 +52,7 @@ bool FindNoteLine(const std::string& comment, long p, std::string& line) {
   }
   long end = text::InStr(p, comment, kCrLf);
   if (end == 0) return false;
-  line = MidText(comment, p, end - p + 2);
+  line = text::Mid(comment, p, end - p + 2);
   if (static_cast<long>(text::Len(line)) < 31) return false;
   line = DropLastLineBreak(DropLastLineBreak(line));
   return true;
@@ -80,24 +65,24 @@ ReorderNote ParseNoteLine(std::string line) {
   line += "$$$";
   ReorderNote note;
   long f = text::InStr(line, "From");
-  note.from = MidText(line, f + 5, 8);
-  std::string rest = text::Trim(MidText(line, f + 13));
+  note.from = text::Mid(line, f + 5, 8);
+  std::string rest = text::Trim(text::Mid(line, f + 13));
 
   long comma = text::InStr(rest, ",");
   if (comma == 0) {
     if (text::InStr(rest, "By") > 0) {
-      rest = MidText(rest, 4);
-      // The name is one word; without a blank after it the line is not
-      // understood and the record stays as it is.
-      note.by = text::Trim(LeftText(rest, text::InStr(rest, " ") - 1));
-      rest = MidText(rest, static_cast<long>(text::Len(note.by)) + 1);
+      rest = text::Mid(rest, 4);
+      // The name is one word; without a blank after it Left raises and the
+      // record stays as it is.
+      note.by = text::Trim(text::Left(rest, text::InStr(rest, " ") - 1));
+      rest = text::Mid(rest, static_cast<long>(text::Len(note.by)) + 1);
     }
-    note.date = text::Trim(LeftText(rest, text::InStr(rest, "$$$") - 1));
+    note.date = text::Trim(text::Left(rest, text::InStr(rest, "$$$") - 1));
   } else {
     long by = text::InStr(rest, "By");
     if (by > 0) {
-      note.date = text::Trim(MidText(rest, comma + 1, by - comma - 1));
-      note.by = text::Trim(MidText(rest, by + 2, text::InStr(rest, "$$$") - by - 2));
+      note.date = text::Trim(text::Mid(rest, comma + 1, by - comma - 1));
+      note.by = text::Trim(text::Mid(rest, by + 2, text::InStr(rest, "$$$") - by - 2));
     }
   }
   return note;
@@ -115,8 +100,8 @@ std::string RemoveInvoiceNotes(std::string comment) {
   std::string kept;
   while (text::InStr(comment, "Reordered as") > 0) {
     long r = text::InStr(comment, "Reorder");
-    kept += LeftText(comment, r - 1);
-    comment = MidText(comment, r);
+    kept += text::Left(comment, r - 1);
+    comment = text::Mid(comment, r);
     comment = DropFirstLineBreak(DropFirstLine(comment));
   }
   return kept + comment;
