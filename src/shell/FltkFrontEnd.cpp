@@ -1,8 +1,5 @@
 #include "shell/FltkFrontEnd.h"
 
-// Before the X headers, which define Status as a macro.
-#include "shell/modStru.h"
-
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -11,6 +8,8 @@
 #include <FL/x.H>
 
 #include <string>
+
+#include "shell/modStru.h"
 
 namespace qrw {
 namespace {
@@ -117,13 +116,14 @@ void FltkFrontEnd::DoEvents() {
   Fl::flush();
 }
 
-void FltkFrontEnd::Dispatch(void (modStru::*handler)()) {
+void FltkFrontEnd::Dispatch(const std::function<void(modStru&)>& handler) {
   // A second click that arrives while a handler is still at work (the
   // handler lets events through before the long run) is not acted on: it
   // would start a second run inside the first.
   if (inHandler_ || status_ || !form_) return;
   inHandler_ = true;
-  std::optional<int> status = RunHandler([&] { (form_->*handler)(); });
+  modStru& form = *form_;
+  std::optional<int> status = RunHandler([&] { handler(form); });
   inHandler_ = false;
   if (status) {
     status_ = status;
@@ -132,18 +132,18 @@ void FltkFrontEnd::Dispatch(void (modStru::*handler)()) {
 }
 
 void FltkFrontEnd::OnContinue(Fl_Widget*, void* self) {
-  static_cast<FltkFrontEnd*>(self)->Dispatch(&modStru::btnContinue_Click);
+  static_cast<FltkFrontEnd*>(self)->Dispatch([](modStru& f) { f.btnContinue_Click(); });
 }
 
 void FltkFrontEnd::OnCancel(Fl_Widget*, void* self) {
-  static_cast<FltkFrontEnd*>(self)->Dispatch(&modStru::btnCancel_Click);
+  static_cast<FltkFrontEnd*>(self)->Dispatch([](modStru& f) { f.btnCancel_Click(); });
 }
 
 void FltkFrontEnd::OnClose(Fl_Widget*, void* self) {
   // Escape does not close the window (no button of it is a cancel button);
   // the title bar's close button unloads it.
   if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-  static_cast<FltkFrontEnd*>(self)->Dispatch(&modStru::Form_Unload);
+  static_cast<FltkFrontEnd*>(self)->Dispatch([](modStru& f) { f.Form_Unload(); });
 }
 
 }  // namespace qrw

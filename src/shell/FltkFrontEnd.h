@@ -2,6 +2,7 @@
 // (QRW_HAVE_FLTK).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,7 +34,7 @@ class FltkFrontEnd : public FrontEnd {
   // Builds the window as designed and shows it, with the focus on CANCEL.
   void Show(modStru& window);
   // The exit status once the program has ended in a handler.
-  std::optional<int> Status() const { return status_; }
+  std::optional<int> ExitStatus() const { return status_; }
 
   // The widgets, for tests and screenshots.
   Fl_Double_Window* Window() const { return window_.get(); }
@@ -45,7 +46,7 @@ class FltkFrontEnd : public FrontEnd {
   static void OnContinue(Fl_Widget*, void* self);
   static void OnCancel(Fl_Widget*, void* self);
   static void OnClose(Fl_Widget*, void* self);
-  void Dispatch(void (modStru::*handler)());
+  void Dispatch(const std::function<void(modStru&)>& handler);
 
   std::unique_ptr<Fl_Double_Window> window_;
   Fl_Box* label1_ = nullptr;

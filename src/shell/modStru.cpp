@@ -58,9 +58,15 @@ std::string RuntimeErrorReport(long number, const std::string& description) {
          description;
 }
 
-modStru::modStru(FrontEnd& frontEnd, SettingsReader settings)
+modStru::modStru(FrontEnd& frontEnd, SettingsReader settings,
+                 DatabaseOpener open, UpgradeScript script)
     : frontEnd_(frontEnd),
       settings_(settings ? std::move(settings) : SettingsReader(&GetSetting)),
+      open_(open ? std::move(open)
+                 : DatabaseOpener([](const std::string& path) {
+                     return Engine::Instance().OpenDatabase(path);
+                   })),
+      script_(script ? std::move(script) : UpgradeScript(&doit)),
       label1_(design::PurposeLook()) {}
 
 void modStru::SetLabel(const LabelLook& look) {
@@ -76,7 +82,7 @@ void modStru::setPath() {
       settings_("Quarrow", "Data", "Path", kDefaultDataPath);
   for (;;) {
     try {
-      Database db = Engine::Instance().OpenDatabase(path + "\\QRWdata.MDB");
+      Database db = open_(path + "\\QRWdata.MDB");
       DataDb = db;
       DataPath = path;
       return;
@@ -96,7 +102,7 @@ void modStru::btnContinue_Click() {
   frontEnd_.SetBusy(true);
   frontEnd_.DoEvents();
 
-  doit();
+  script_();
 
   DataDb.Clear();
   frontEnd_.SetBusy(false);
@@ -116,7 +122,7 @@ std::optional<int> RunHandler(const std::function<void()>& handler) {
     handler();
     return std::nullopt;
   } catch (const ProgramEnd& end) {
-    return end.Status();
+    return end.ExitStatus();
   } catch (const Error& e) {
     number = e.Number();
     description = e.Description();
@@ -128,6 +134,9 @@ std::optional<int> RunHandler(const std::function<void()>& handler) {
     // way the platform reports its own internal errors.
     number = 51;
     description = *e.what() ? e.what() : "Internal error";
+  } catch (...) {
+    number = 51;
+    description = "Internal error";
   }
   MsgBox(RuntimeErrorReport(number, description), Buttons::OK, Icon::Critical);
   return kExitRuntimeError;

@@ -21,7 +21,7 @@ inline constexpr int kExitEnded = 2;         // CANCEL, or gave up opening
 class ProgramEnd {
  public:
   explicit ProgramEnd(int status) : status_(status) {}
-  int Status() const { return status_; }
+  int ExitStatus() const { return status_; }
 
  private:
   int status_;
@@ -85,6 +85,15 @@ using SettingsReader = std::function<std::string(
     const std::string&, const std::string&, const std::string&,
     const std::string&)>;
 
+// Opens the database file named by a path text (the engine's OpenDatabase).
+class DatabaseObject;
+template <class T>
+class Ref;
+using DatabaseOpener = std::function<Ref<DatabaseObject>(const std::string&)>;
+
+// The upgrade script (doit).
+using UpgradeScript = std::function<void()>;
+
 inline constexpr const char* kDefaultDataPath = "C:\\Program Files\\Quarrow";
 
 // The six-line message shown while the database cannot be opened.
@@ -97,7 +106,9 @@ std::string RuntimeErrorReport(long number, const std::string& description);
 
 class modStru {
  public:
-  explicit modStru(FrontEnd& frontEnd, SettingsReader settings = {});
+  // Empty functions mean the real settings store, engine and script.
+  explicit modStru(FrontEnd& frontEnd, SettingsReader settings = {},
+                   DatabaseOpener open = {}, UpgradeScript script = {});
 
   const LabelLook& Label1() const { return label1_; }
 
@@ -117,6 +128,8 @@ class modStru {
 
   FrontEnd& frontEnd_;
   SettingsReader settings_;
+  DatabaseOpener open_;
+  UpgradeScript script_;
   LabelLook label1_;
 };
 
