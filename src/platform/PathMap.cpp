@@ -96,12 +96,24 @@ std::string MapPath(const std::string& text) {
     base = DriveFolder('c');
   }
 
+  const bool driveBased = !base.empty() && base != "/";
   std::vector<std::string> names;
   while (pos < text.size()) {
     while (pos < text.size() && IsSep(text[pos])) ++pos;
     size_t end = pos;
     while (end < text.size() && !IsSep(text[end])) ++end;
-    if (end > pos) names.emplace_back(text.substr(pos, end - pos));
+    if (end > pos) {
+      std::string name = text.substr(pos, end - pos);
+      if (driveBased && name == ".") {
+        // the same folder
+      } else if (driveBased && name == "..") {
+        // Resolved by name, and never above the drive's root, as the
+        // product's platform does; the drive folder cannot be left.
+        if (!names.empty()) names.pop_back();
+      } else {
+        names.push_back(std::move(name));
+      }
+    }
     pos = end;
   }
 

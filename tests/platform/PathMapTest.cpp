@@ -55,6 +55,15 @@ TEST_F(PathMapTest, DriveLettersLandInTheDataFolder) {
   EXPECT_EQ(qrw::DriveFolder('Q'), Drive('q'));
 }
 
+TEST_F(PathMapTest, DotNamesStayOnTheDrive) {
+  EXPECT_EQ(qrw::MapPath("C:\\Data\\.\\Old\\..\\QRWdata.MDB"),
+            Drive('c') + "/Data/QRWdata.MDB");
+  EXPECT_EQ(qrw::MapPath("C:\\..\\..\\etc\\passwd"), Drive('c') + "/etc/passwd");
+  // Native and relative paths are left to the file system.
+  EXPECT_EQ(qrw::MapPath("/no_such/../x"), "/no_such/../x");
+  EXPECT_EQ(qrw::MapPath("..\\x"), "../x");
+}
+
 TEST_F(PathMapTest, DoubledAndMixedSeparatorsCountOnce) {
   // A data folder that ends in a backslash gives "\\" before the file name.
   EXPECT_EQ(qrw::MapPath("C:\\Data\\\\QRWdata.MDB"),
