@@ -1,5 +1,7 @@
 #include "SampleDb.h"
 
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -64,6 +66,18 @@ void AddQueriesAndIndexes(const fs::path& file) {
   db->Close();
 }
 
+// The engine may have switched the file to write-ahead logging; a sample
+// is handed over as one self-contained file.
+void LeaveInRollbackMode(const fs::path& file) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+  std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) throw std::runtime_error(file.string() + ": " + msg);
+}
+
 void WriteScreen(const fs::path& file) {
   SqliteWriter w(file.string());
   w.Exec("BEGIN");
@@ -112,6 +126,7 @@ Summary WriteSample(const std::string& folder, const Options& options) {
       w.Close();
     }
     AddQueriesAndIndexes(data);
+    LeaveInRollbackMode(data);
     if (options.screenDb) WriteScreen(screen);
   } catch (...) {
     RemoveFile(data);

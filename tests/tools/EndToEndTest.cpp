@@ -1,0 +1,144 @@
+// Whole runs on a fresh sample, through the start-up window's handlers with
+// the real settings store, engine and upgrade script: the run completes with
+// only the completion notice, a second run changes nothing, and a run that
+// stopped half-way is completed by the next one to the same end state.
+#include <fstream>
+
+#include "Digest.h"
+#include "SampleDb.h"
+#include "ToolsTestSupport.h"
+#include "platform/MessageBox.h"
+#include "shell/RecordingFrontEnd.h"
+#include "shell/modStru.h"
+
+namespace qrw::testing {
+namespace {
+
+class EndToEndTest : public ToolsFixture {
+ protected:
+  // Writes a sample into `name` (a folder under the scratch root).
+  fs::path MakeSample(const std::string& name, long orders = 40) {
+    sample::Options o;
+    o.orders = orders;
+    o.seed = 3;
+    sample::WriteSample((root_ / name).string(), o);
+    return root_ / name;
+  }
+
+  // Points the settings store at `folder` and presses CONTINUE; returns the
+  // exit status. The boxes shown are in boxes_.
+  int Run(const fs::path& folder) {
+    fs::create_directories(root_ / "config" / "Quarrow");
+    std::ofstream(root_ / "config" / "Quarrow" / "settings.ini")
+        << "[Data]\nPath=" << folder.string() << "\n";
+    boxes_.ClearShown();
+    RecordingFrontEnd frontEnd;
+    frontEnd.Press(WindowButton::Continue);
+    modStru window(frontEnd);
+    int status = frontEnd.Run(window);
+    lastLabel_ = frontEnd.Labels().empty() ? "" : frontEnd.Labels().back().text;
+    DataDb.Clear();  // an interrupted run leaves it to the end of the program
+    return status;
+  }
+
+  static sample::DatabaseDigest DigestOf(const fs::path& folder) {
+    return sample::Digest((folder / sample::kDataFile).string());
+  }
+
+  static void ExpectSame(const sample::DatabaseDigest& a, const sample::DatabaseDigest& b) {
+    for (const std::string& d : sample::Differences(a, b)) ADD_FAILURE() << d;
+  }
+
+  ScopedScriptedBoxes boxes_;
+  std::string lastLabel_;
+};
+
+TEST_F(EndToEndTest, FreshSampleCompletesWithOnlyTheCompletionNotice) {
+  fs::path folder = MakeSample("data");
+  ASSERT_EQ(Run(folder), kExitCompleted);
+  ASSERT_FALSE(boxes_.Shown().empty());
+  const BoxRequest& done = boxes_.Shown().back();
+  EXPECT_EQ(done.text, kCompletionMessage);
+  EXPECT_EQ(done.buttons, Buttons::OK);
+  EXPECT_EQ(done.modality, Modality::System);
+  for (std::size_t i = 0; i + 1 < boxes_.Shown().size(); ++i)
+    ADD_FAILURE() << "unexpected box: " << boxes_.Shown()[i].text;
+  EXPECT_EQ(lastLabel_, "COMPLETED");
+  EXPECT_TRUE(DataDb.IsNothing());
+}
+
+TEST_F(EndToEndTest, SampleDataGivesTheConversionsWork) {
+  fs::path folder = MakeSample("data", 0);
+  const fs::path f = folder / sample::kDataFile;
+  ASSERT_EQ(Run(folder), kExitCompleted);
+  // Resolution codes per printer in Factor order.
+  EXPECT_EQ(Rows(f, "SELECT Code FROM rPrinter2ResolutionLF WHERE PrinterName = "
+                    "'Banner Jet 126' ORDER BY Factor"),
+            (std::vector<std::vector<std::string>>{{"10"}, {"20"}, {"30"}}));
+  // Re-order notes moved into their fields; option 127 switched.
+  EXPECT_EQ(Rows(f, "SELECT ReOrderedFrom, ReOrderedBy, ReOrderedDate, WOComment FROM "
+                    "OrderHeader WHERE Control = '00010001'"),
+            (std::vector<std::vector<std::string>>{
+                {"00009001", "JSMITH", "03/14/2003", "Customer supplies paper"}}));
+  EXPECT_EQ(Value(f, "SELECT ReOrderedBy FROM OrderHeader WHERE Control = '00010002'"),
+            "Mary Jones");
+  EXPECT_EQ(Value(f, "SELECT substr(options, 127, 1) || length(options) FROM System"), "3200");
+  // Many-up general items.
+  EXPECT_EQ(Rows(f, "SELECT PriceAdj, Originals FROM ItemDetails WHERE Control = '00010001' "
+                    "AND Item IN (1, 2, 3) ORDER BY Item"),
+            (std::vector<std::vector<std::string>>{{"12.0", "0.0"}, {"10.0", "11.0"},
+                                                   {"10.0", "500.0"}}));
+  // The large-format stock moved, its item numbers completed and cleaned.
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM StockLF"), 6);
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM sqlite_master WHERE name = 'SheetStockLF'"), 0);
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM rItemNumb WHERE StockName = 'Matte Bond'"), 2);
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM rItemNumb WHERE StockName = 'Vinyl 3\" Core'"), 1);
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM rItemNumb WHERE StockType = 'SheetStockLF' OR "
+                     "StockName IN ('Discontinued Satin', 'Old Matte Laminate')"), 0);
+  // Pre-press options without Null or blank text.
+  EXPECT_EQ(Count(f, "SELECT COUNT(*) FROM PrePressOptions WHERE Selection IS NULL OR "
+                     "Action IS NULL OR Minutes IS NULL OR Taxable IS NULL"), 0);
+}
+
+TEST_F(EndToEndTest, SecondRunChangesNothing) {
+  fs::path folder = MakeSample("data");
+  ASSERT_EQ(Run(folder), kExitCompleted);
+  sample::DatabaseDigest first = DigestOf(folder);
+  ASSERT_EQ(Run(folder), kExitCompleted);
+  EXPECT_EQ(boxes_.Shown().size(), 1u);
+  ExpectSame(first, DigestOf(folder));
+}
+
+// A table that the script needs is out of reach for one run: the run stops
+// with the run-time error report; once the table is back, the next run ends
+// in the same state as a run that was never interrupted.
+class InterruptedRunTest : public EndToEndTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(InterruptedRunTest, NextRunCompletesToTheSameState) {
+  const std::string table = GetParam();
+  fs::path clean = MakeSample("clean");
+  ASSERT_EQ(Run(clean), kExitCompleted);
+  sample::DatabaseDigest expected = DigestOf(clean);
+
+  fs::path broken = MakeSample("broken");
+  const fs::path f = broken / sample::kDataFile;
+  Exec(f, "ALTER TABLE \"" + table + "\" RENAME TO \"" + table + "_away\"");
+  ASSERT_EQ(Run(broken), kExitRuntimeError);
+  ASSERT_FALSE(boxes_.Shown().empty());
+  EXPECT_EQ(boxes_.Shown().back().text.rfind("Run-time error '", 0), 0u)
+      << boxes_.Shown().back().text;
+  EXPECT_NE(lastLabel_, "COMPLETED");
+
+  Exec(f, "ALTER TABLE \"" + table + "_away\" RENAME TO \"" + table + "\"");
+  ASSERT_EQ(Run(broken), kExitCompleted);
+  EXPECT_EQ(boxes_.Shown().size(), 1u);
+  ExpectSame(expected, DigestOf(broken));
+}
+
+INSTANTIATE_TEST_SUITE_P(TableOutOfReach, InterruptedRunTest,
+                         ::testing::Values("tPrintQuote", "OtherServices", "PrePressOptions",
+                                           "StockColors"));
+
+}  // namespace
+}  // namespace qrw::testing

@@ -1,0 +1,111 @@
+// Shared set-up of the tools tests: a private scratch folder with its own
+// settings store and data home, and small helpers to read a database file
+// with plain SQLite.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "schema/Shared.h"
+
+namespace qrw::testing {
+
+namespace fs = std::filesystem;
+
+class ToolsFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    root_ = fs::temp_directory_path() / ("qrw_tools_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "config");
+    fs::create_directories(root_ / "share");
+    Save("XDG_CONFIG_HOME", savedConfig_);
+    Save("XDG_DATA_HOME", savedData_);
+    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root_ / "share").c_str(), 1);
+  }
+
+  void TearDown() override {
+    DataDb.Clear();
+    DataPath.clear();
+    Restore("XDG_CONFIG_HOME", savedConfig_);
+    Restore("XDG_DATA_HOME", savedData_);
+    fs::remove_all(root_);
+  }
+
+  // One value (as text, nullopt for Null) of a query on a file.
+  static std::optional<std::string> Value(const fs::path& file, const std::string& sql) {
+    auto rows = Rows(file, sql);
+    if (rows.empty() || rows[0].empty()) return std::nullopt;
+    return rows[0][0];
+  }
+  static long Count(const fs::path& file, const std::string& sql) {
+    auto v = Value(file, sql);
+    return v ? std::stol(*v) : -1;
+  }
+  // Every row of a query, Null read as "<null>".
+  static std::vector<std::vector<std::string>> Rows(const fs::path& file, const std::string& sql) {
+    std::vector<std::vector<std::string>> out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << "cannot open " << file;
+      sqlite3_close(db);
+      return out;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
+      sqlite3_close(db);
+      return out;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        const unsigned char* t = sqlite3_column_text(st, c);
+        row.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+      }
+      out.push_back(std::move(row));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+  }
+  static void Exec(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    std::string msg = err ? err : "";
+    sqlite3_free(err);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
+  }
+
+  fs::path root_;
+
+ private:
+  static void Save(const char* name, std::optional<std::string>& slot) {
+    const char* v = std::getenv(name);
+    if (v) slot = v;
+  }
+  static void Restore(const char* name, const std::optional<std::string>& slot) {
+    if (slot)
+      ::setenv(name, slot->c_str(), 1);
+    else
+      ::unsetenv(name);
+  }
+  std::optional<std::string> savedConfig_, savedData_;
+};
+
+}  // namespace qrw::testing

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds ModQRW, writes a fresh sample data folder under ./scratch, points a
+# private settings store at it and runs the upgrade through the terminal
+# front end (answering CONTINUE and OK), then prints what the run did.
+#
+#   bash tools/run-sample.sh            # a sample with 200 generated orders
+#   QRW_SAMPLE_ORDERS=5000 bash tools/run-sample.sh
+#
+# Nothing outside the repository's build/ and scratch/ folders is touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${QRW_BUILD_DIR:-build/run}
+orders=${QRW_SAMPLE_ORDERS:-200}
+
+for tool in cmake ninja sqlite3; do
+  command -v "$tool" >/dev/null || { echo "run-sample: $tool is needed (see README, Packages)" >&2; exit 2; }
+done
+
+echo "== Building ($build)"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target modqrw qrw-sample
+
+scratch="$root/scratch/run-$(date +%Y%m%d-%H%M%S)-$$"
+data="$scratch/data"
+mkdir -p "$scratch/config/Quarrow" "$scratch/share" "$data"
+
+echo "== Writing the sample into $data"
+"$build/qrw-sample" --orders "$orders" "$data"
+cp "$data/QRWdata.MDB" "$scratch/before.MDB"
+printf '[Data]\nPath=%s\n' "$data" > "$scratch/config/Quarrow/settings.ini"
+
+echo "== Running modqrw (CONTINUE, then OK)"
+set +e
+printf 'CONTINUE\nOK\n' |
+  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/config" \
+      XDG_DATA_HOME="$scratch/share" "$build/modqrw"
+status=$?
+set -e
+echo
+echo "== Summary"
+echo "modqrw exit status: $status (0 completed, 1 run-time error, 2 ended by the user)"
+
+db="$data/QRWdata.MDB"
+before="$scratch/before.MDB"
+q() { sqlite3 -batch -noheader "$1" "$2"; }
+tables() {
+  q "$1" "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'MSys%' AND name NOT LIKE 'sqlite%' ORDER BY name"
+}
+columns() { q "$1" "SELECT name FROM pragma_table_info('$2') ORDER BY cid"; }
+
+echo "Level stamp (Defaults.s7 from character 16): $(q "$db" "SELECT substr(s7, 16) FROM Defaults")"
+echo "Saved queries: $(q "$db" "SELECT group_concat(Name, ', ') FROM (SELECT Name FROM MSysQueries ORDER BY Name)" 2>/dev/null || echo '?')"
+
+echo "Tables created:"
+comm -13 <(tables "$before") <(tables "$db") | while read -r t; do
+  printf '  %-24s %8s rows\n' "$t" "$(q "$db" "SELECT COUNT(*) FROM \"$t\"")"
+done
+gone=$(comm -23 <(tables "$before") <(tables "$db") | paste -sd, - | sed 's/,/, /g')
+[ -n "$gone" ] && echo "Tables removed: $gone"
+
+echo "Fields added and rows converted, per table:"
+comm -12 <(tables "$before") <(tables "$db") | while read -r t; do
+  old=$(columns "$before" "$t"); new=$(columns "$db" "$t")
+  added=$(comm -13 <(sort <<<"$old") <(sort <<<"$new") | grep -c . || true)
+  common=$(comm -12 <(sort <<<"$old") <(sort <<<"$new") | sed 's/.*/"&"/' | paste -sd, -)
+  changed=$(sqlite3 -batch -noheader "$db" "ATTACH '$before' AS b;
+    SELECT COUNT(*) FROM (SELECT $common FROM main.\"$t\" EXCEPT SELECT $common FROM b.\"$t\")")
+  removed=$(sqlite3 -batch -noheader "$db" "ATTACH '$before' AS b;
+    SELECT (SELECT COUNT(*) FROM b.\"$t\") - (SELECT COUNT(*) FROM main.\"$t\")")
+  if [ "$added" != 0 ] || [ "$changed" != 0 ] || [ "$removed" != 0 ]; then
+    printf '  %-24s %3s fields added, %6s rows changed or new' "$t" "$added" "$changed"
+    [ "$removed" -gt 0 ] && printf ', %s rows fewer' "$removed"
+    printf '\n'
+  fi
+done
+echo "Sample data folder: $data"
+exit "$status"
