@@ -269,7 +269,7 @@ class RecordsetObject {
   virtual ~RecordsetObject() = default;
   virtual bool Eof() = 0;
   virtual bool Bof() = 0;
-  virtual Fields& GetFields() = 0;
+  virtual qrw::Fields& GetFields() = 0;
   virtual bool Updatable() = 0;
   virtual void AddNew() = 0;
   virtual void Edit() = 0;

@@ -45,6 +45,10 @@ inline constexpr long kErrInvalidArgument = 3001;    // invalid argument
 inline constexpr long kErrIndexNoFields = 3413;      // index has no field
 inline constexpr long kErrCannotOpen = 3051;         // file cannot be opened
 inline constexpr long kErrTransaction = 3034;        // commit or rollback without BeginTrans
+inline constexpr long kErrCannotAppend = 3367;       // an object of that name is already in the collection
+inline constexpr long kErrIndexExists = 3375;        // the table already has an index of that name
+inline constexpr long kErrInvalidBookmark = 3159;    // not a valid bookmark
+inline constexpr long kErrNumericOverflow = 3349;    // numeric field overflow
 
 // The description of an engine error number.
 std::string Describe(long number);

@@ -1,0 +1,205 @@
+// The engine's own implementation types, shared by the files of src/engine
+// (outside the SQL dialect, which sees only engine/Internal.h).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/ErrorCodes.h"
+#include "engine/Internal.h"
+
+namespace qrw::engine {
+
+// ------------------------------------------------------------ name helpers
+
+// Names of tables, fields, indexes and queries compare without regard to
+// ASCII letter case, the same way SQLite resolves identifiers.
+std::string UpperName(std::string_view s);
+bool SameName(std::string_view a, std::string_view b);
+// "name" as an SQLite identifier, inner double quotes doubled.
+std::string QuoteId(std::string_view name);
+// 'text' as an SQLite literal.
+std::string QuoteText(std::string_view text);
+
+// ------------------------------------------------------------- type helpers
+
+bool IsValidFieldType(int type);
+// Numeric and Boolean fields read 0 where no value was ever written.
+bool HasZeroDefault(int type);
+long FixedSize(int type);
+// The field type and size a declared SQLite column type stands for.
+void TypeFromDeclared(std::string_view declared, int& type, long& size);
+// A property value converted to its property type.
+Variant ConvertProperty(const Variant& value, int type);
+
+// ----------------------------------------------------------- catalog types
+
+struct IndexInfo {
+  std::string name;        // the product's name for the index
+  std::string sqliteName;  // the SQLite index behind it
+  bool primary = false;
+  bool unique = false;
+  bool managed = false;    // recorded in MSysIndexes
+  std::vector<std::string> fields;  // column names as stored
+};
+
+struct PropertyInfo {
+  std::string name;
+  int type = dbText;
+  Variant value;
+};
+
+// What a new index asks for before it is stored.
+struct IndexSpec {
+  std::string name;
+  bool primary = false;
+  bool unique = false;
+  std::vector<std::string> fields;
+};
+
+// A new column with everything that is stored with it.
+struct NewColumn {
+  ColumnInfo info;
+  std::vector<PropertyInfo> properties;
+  std::optional<int> position;  // place among the fields, when one was set
+};
+
+// Resets a cached statement (and clears its bindings) when a use ends, so
+// no statement stays active between engine calls.
+class StmtUse {
+ public:
+  explicit StmtUse(sqlite3_stmt* s) : s_(s) {}
+  ~StmtUse() {
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  StmtUse(const StmtUse&) = delete;
+  StmtUse& operator=(const StmtUse&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+
+ private:
+  sqlite3_stmt* s_;
+};
+
+// ------------------------------------------------------------- connection
+
+class ConnectionImpl : public Connection, public std::enable_shared_from_this<ConnectionImpl> {
+ public:
+  // Opens an existing database file (native path). Raises 3024, 3343,
+  // 3008, 3051 without touching a file it refuses.
+  static std::shared_ptr<ConnectionImpl> Open(const std::string& path);
+  ~ConnectionImpl() override;
+
+  sqlite3* Handle() override;
+  std::string Path() override { return path_; }
+  const TableInfo* FindTable(std::string_view name) override;
+  std::optional<std::string> FindQuery(std::string_view name) override;
+  std::string QueryName(std::string_view name) override;
+  void SchemaChanged() override;
+  void RegisterTable(const TableInfo& table) override;
+  void Flush() override {}
+
+  bool IsOpen() const { return db_ != nullptr; }
+  void Close();
+
+  // Catalog.
+  std::vector<std::string> TableNames();
+  const TableInfo& Table(std::string_view name);  // 3265 when missing
+  std::vector<IndexInfo> IndexesOf(const std::string& table);
+  std::vector<PropertyInfo> PropertiesOf(const std::string& table, const std::string& field);
+  const std::vector<std::pair<std::string, std::string>>& Queries();
+  bool NameTaken(std::string_view name, bool& isTable);
+  bool HasRowid(const std::string& table);
+  // Columns that take a default value when a new row leaves them out.
+  std::vector<std::string> ColumnsWithDefault(const std::string& table);
+
+  // Statements. Prepare caches by text; every use goes through StmtUse.
+  sqlite3_stmt* Prepare(const std::string& sql);
+  void Exec(const std::string& sql);
+  [[noreturn]] void RaiseSqlite(int rc, const std::string& context = {});
+  // A number that changes whenever stored rows or the schema change on
+  // this connection, so a recordset knows when a row it read is stale.
+  std::int64_t DataStamp();
+  int NextId() { return ++nextId_; }
+
+  // Schema changes. Each is atomic on its own.
+  void CreateTable(const std::string& name, const std::vector<NewColumn>& columns,
+                   const std::vector<IndexSpec>& indexes);
+  void DropTable(const std::string& name);
+  void AddColumn(const std::string& table, const NewColumn& column);
+  void DropColumn(const std::string& table, const std::string& field);
+  void RenameColumn(const std::string& table, const std::string& field, const std::string& newName);
+  void MoveColumn(const std::string& table, const std::string& field, int position);
+  void SetColumnFlags(const std::string& table, const std::string& field, bool required,
+                      bool allowZeroLength, long attributes);
+  void AddProperty(const std::string& table, const std::string& field, const PropertyInfo& prop);
+  void DeleteProperty(const std::string& table, const std::string& field, const std::string& name);
+  void CreateIndex(const std::string& table, const IndexSpec& spec);
+  void DropIndex(const std::string& table, const std::string& name);
+  void CreateQuery(const std::string& name, const std::string& sql);
+  void DeleteQuery(const std::string& name);
+
+  // Transactions of the product's code (BeginTrans and so on).
+  void Begin();
+  void Commit();
+  void Rollback();
+
+ private:
+  ConnectionImpl() = default;
+  void EnsureSystemTables();
+  void CheckCatalog();
+  std::unique_ptr<TableInfo> LoadTable(const std::string& storedName);
+  std::optional<std::string> StoredTableName(std::string_view name);
+  void WriteFieldRow(const std::string& table, const ColumnInfo& c, std::optional<int> ordinal);
+  void WriteOrdinals(const std::string& table, const std::vector<std::string>& order);
+  void RebuildTriggers(const std::string& table);
+  void DropEngineTriggers(const std::string& table);
+  void NumberRows(const std::string& table, const std::string& column);
+  std::string UniqueSqliteIndexName(const std::string& table, const std::string& index);
+  void CreateIndexNoSave(const std::string& table, const IndexSpec& spec);
+  bool StoredOrdinals(const std::string& table);
+
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  std::unordered_map<std::string, sqlite3_stmt*> stmts_;
+  // Catalog cache, valid while the schema cookie is unchanged and no
+  // engine table was written since it was read.
+  std::unordered_map<std::string, std::unique_ptr<TableInfo>> tables_;
+  std::optional<std::vector<std::string>> tableNames_;
+  std::optional<std::vector<std::pair<std::string, std::string>>> queries_;
+  std::int64_t schemaCookie_ = -1;
+  std::int64_t metaGeneration_ = 0;
+  int transDepth_ = 0;
+  int nextId_ = 0;
+};
+
+// Runs a group of statements as one unit: everything or nothing.
+class Savepoint {
+ public:
+  explicit Savepoint(ConnectionImpl& c);
+  ~Savepoint();
+  void Commit();
+
+ private:
+  ConnectionImpl& c_;
+  bool done_ = false;
+};
+
+std::shared_ptr<ConnectionImpl> AsImpl(const std::shared_ptr<Connection>& conn);
+
+// ------------------------------------------------------------ the objects
+
+Database MakeDatabase(std::shared_ptr<ConnectionImpl> conn);
+TableDef MakeStoredTableDef(std::shared_ptr<ConnectionImpl> conn, const std::string& name);
+TableDef MakeNewTableDef(std::shared_ptr<ConnectionImpl> conn, const std::string& name);
+Recordset OpenTableRecordset(const std::shared_ptr<ConnectionImpl>& conn, const std::string& table);
+
+}  // namespace qrw::engine
