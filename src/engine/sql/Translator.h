@@ -1,0 +1,155 @@
+// Translation of the dialect's syntax tree onto SQLite SQL.
+//
+// Names are resolved through the connection's catalog: tables become
+// aliased table references, saved queries become parenthesised sub-selects
+// (expanded recursively, with a depth limit against queries that name each
+// other), "*" expands in field order. Every expression carries the field
+// type it yields, which decides where SQLite's own operators give the
+// dialect's results and where a registered function (engine/sql/Functions.h)
+// has to stand in.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "engine/Internal.h"
+#include "engine/sql/Ast.h"
+
+namespace qrw::sql {
+
+// Type of an expression whose kind is known only when it runs.
+inline constexpr int kTypeVariant = 0;
+
+// A field visible from a source of a FROM clause.
+struct SourceCol {
+  std::string name;
+  engine::ColumnInfo info;
+  std::string sql;          // reference in SQLite, e.g. "q1"."Code"
+  int tableColumn = -1;     // index into the base table's columns (base sources)
+  std::string originTable;  // base table and field the value comes from unchanged
+  std::string originField;
+};
+
+struct ScopeSource {
+  std::string name;      // the qualifier the dialect uses (alias, table or query name)
+  std::string sqlAlias;  // alias in the translated SQL
+  std::deque<SourceCol> cols;
+  bool base = false;       // a stored table (not a query or sub-select)
+  std::string tableName;   // stored name of the base table
+};
+
+struct OutColumn;
+
+struct Scope {
+  std::deque<ScopeSource> sources;
+  const Scope* parent = nullptr;                 // enclosing query, for sub-selects
+  const std::vector<OutColumn>* outputs = nullptr;  // select-list names, for ORDER BY
+};
+
+// A translated expression.
+struct TExpr {
+  std::string sql;  // always self-contained (parenthesised where compound)
+  int type = kTypeVariant;
+  long size = 0;
+  bool pred = false;       // an SQLite condition giving 1/0/Null rather than -1/0
+  bool aggregate = false;  // contains an aggregate function
+  bool isNull = false;     // the literal Null
+  bool constant = false;   // a literal
+  const SourceCol* col = nullptr;  // a plain field reference
+  const ScopeSource* source = nullptr;
+};
+
+// One column of a SELECT's result.
+struct OutColumn {
+  std::string name;         // as the result shows it
+  engine::ColumnInfo info;  // type, size and attributes; info.name == name
+  std::string sql;          // value expression
+  bool plain = false;       // a field of a source, unchanged
+  int sourceIndex = -1;     // its source in the top-level scope
+  int tableColumn = -1;     // its place in that base table
+  std::string originTable, originField;
+};
+
+struct SelectSql {
+  bool distinct = false;
+  std::vector<OutColumn> columns;
+  std::string from;     // " FROM ..." or empty
+  std::string where;    // " WHERE ..." or empty
+  std::string groupBy;  // " GROUP BY ..." or empty
+  std::string having;   // " HAVING ..." or empty
+  std::string orderBy;  // " ORDER BY ..." or empty
+  std::string limit;    // " LIMIT ..." or empty
+  bool aggregate = false;
+  // The statement reads one stored table and nothing else.
+  bool singleBase = false;
+  std::string baseTable;
+  std::string baseAlias;
+
+  // SELECT with the given select list (every column by default, named c0,
+  // c1, ... so that duplicate or odd names cannot clash).
+  std::string Sql() const;
+  std::string SqlWith(const std::string& selectList, bool withOrder = true) const;
+  // Every clause after the select list.
+  std::string Tail(bool withOrder = true) const;
+};
+
+class Translator {
+ public:
+  explicit Translator(engine::Connection& conn) : conn_(conn) {}
+
+  SelectSql Select(const SelectStmt& s, const Scope* parent = nullptr);
+  TExpr Expr(const qrw::sql::Expr& e, const Scope& scope);
+
+  // A stored table as the only source of a scope (UPDATE and DELETE
+  // targets). Raises 3078 when there is no such table.
+  const engine::TableInfo& AddTableSource(Scope& scope, const std::string& name, const std::string& alias);
+  // Sources of a FROM list into the scope; returns the SQL after "FROM".
+  std::string FromList(const std::vector<SourcePtr>& from, Scope& scope);
+
+  // Names that are neither fields nor functions count as parameters the
+  // statement would need; the statement cannot run with any of them.
+  void NoteUnknown(const std::string& name);
+  void RaiseIfUnknown() const;
+
+  // Value and condition forms of an expression.
+  static std::string V(const TExpr& e);
+  static std::string P(const TExpr& e);
+
+ private:
+  std::string Source(const qrw::sql::Source& src, Scope& scope);
+  void AddQuerySource(Scope& scope, const std::string& name, const std::string& qualifier,
+                      const std::string& sqlText, std::string& fromSql);
+  TExpr Column(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr Call(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr Binary(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr Unary(const qrw::sql::Expr& e, const Scope& scope);
+  std::string NewAlias();
+
+  engine::Connection& conn_;
+  std::vector<std::string> unknown_;
+  int aliasCounter_ = 0;
+  int queryDepth_ = 0;
+};
+
+// Helpers shared with the executor.
+bool IsTextType(int type);
+bool IsNumberType(int type);  // Boolean through Double, Currency included
+std::string QuoteId(const std::string& name);
+std::string QuoteLiteral(const std::string& text);
+// The value wrapped in qrw_store for the column.
+std::string StoreExpr(const std::string& valueSql, const engine::ColumnInfo& col);
+// Whether a value of this expression type can be written to the column
+// without conversion (so the wrapper can be left out).
+bool StoresUnchanged(const TExpr& value, const engine::ColumnInfo& col);
+
+// Additional engine error numbers the dialect raises.
+inline constexpr long kErrUndefinedFunction = 3085;
+inline constexpr long kErrCircularQuery = 3103;
+inline constexpr long kErrUnknownInsertField = 3127;
+inline constexpr long kErrValueCount = 3346;
+inline constexpr long kErrCannotExecuteSelect = 3065;
+inline constexpr long kErrDeleteWhichTable = 3128;
+inline constexpr long kErrUnknownStar = 3070;
+
+}  // namespace qrw::sql
