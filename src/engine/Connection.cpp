@@ -318,8 +318,11 @@ std::unique_ptr<TableInfo> ConnectionImpl::LoadTable(const std::string& stored) 
 }
 
 const TableInfo* ConnectionImpl::FindTable(std::string_view name) {
-  CheckCatalog();
+  // The name may point into the catalog that CheckCatalog is about to drop.
   std::string key = UpperName(name);
+  std::string wanted(name);
+  name = wanted;
+  CheckCatalog();
   auto it = tables_.find(key);
   if (it != tables_.end()) return it->second.get();
   auto stored = StoredTableName(name);
@@ -379,7 +382,7 @@ bool ConnectionImpl::NameTaken(std::string_view name, bool& isTable) {
   return isTable || FindQuery(name).has_value();
 }
 
-bool ConnectionImpl::HasRowid(const std::string& table) {
+bool ConnectionImpl::HasRowid(std::string table) {
   sqlite3_stmt* s = Prepare("SELECT wr FROM pragma_table_list WHERE schema='main' AND name=?1");
   StmtUse use(s);
   Bind(s, 1, table);
@@ -387,7 +390,7 @@ bool ConnectionImpl::HasRowid(const std::string& table) {
   return true;
 }
 
-std::vector<std::string> ConnectionImpl::ColumnsWithDefault(const std::string& table) {
+std::vector<std::string> ConnectionImpl::ColumnsWithDefault(std::string table) {
   std::vector<std::string> out;
   sqlite3_stmt* s = Prepare("SELECT name FROM pragma_table_info(?1, 'main') WHERE dflt_value IS NOT NULL");
   StmtUse use(s);
@@ -396,7 +399,7 @@ std::vector<std::string> ConnectionImpl::ColumnsWithDefault(const std::string& t
   return out;
 }
 
-std::vector<IndexInfo> ConnectionImpl::IndexesOf(const std::string& table) {
+std::vector<IndexInfo> ConnectionImpl::IndexesOf(std::string table) {
   struct Managed {
     std::string name, sqliteName;
     bool primary, unique;
@@ -449,7 +452,7 @@ std::vector<IndexInfo> ConnectionImpl::IndexesOf(const std::string& table) {
   return out;
 }
 
-std::vector<PropertyInfo> ConnectionImpl::PropertiesOf(const std::string& table, const std::string& field) {
+std::vector<PropertyInfo> ConnectionImpl::PropertiesOf(std::string table, std::string field) {
   std::vector<PropertyInfo> out;
   sqlite3_stmt* s = Prepare(
       "SELECT Name, Type, Value FROM MSysProperties WHERE TableName=?1 AND FieldName=?2 ORDER BY rowid");
@@ -468,7 +471,7 @@ std::vector<PropertyInfo> ConnectionImpl::PropertiesOf(const std::string& table,
 
 // -------------------------------------------------------- engine tables
 
-void ConnectionImpl::WriteFieldRow(const std::string& table, const ColumnInfo& c, std::optional<int> ordinal) {
+void ConnectionImpl::WriteFieldRow(std::string table, const ColumnInfo& c, std::optional<int> ordinal) {
   bool defaults = !c.required && c.allowZeroLength && c.attributes == 0;
   if (defaults && !ordinal) return;
   sqlite3_stmt* s = Prepare(
@@ -490,7 +493,7 @@ void ConnectionImpl::WriteFieldRow(const std::string& table, const ColumnInfo& c
   if (rc != SQLITE_DONE) RaiseSqlite(rc);
 }
 
-void ConnectionImpl::WriteOrdinals(const std::string& table, const std::vector<std::string>& order) {
+void ConnectionImpl::WriteOrdinals(std::string table, const std::vector<std::string>& order) {
   sqlite3_stmt* s = Prepare(
       "INSERT INTO MSysFields(TableName, FieldName, Ordinal) VALUES (?1, ?2, ?3) "
       "ON CONFLICT(TableName, FieldName) DO UPDATE SET Ordinal=excluded.Ordinal");
@@ -504,14 +507,14 @@ void ConnectionImpl::WriteOrdinals(const std::string& table, const std::vector<s
   }
 }
 
-bool ConnectionImpl::StoredOrdinals(const std::string& table) {
+bool ConnectionImpl::StoredOrdinals(std::string table) {
   sqlite3_stmt* s = Prepare("SELECT 1 FROM MSysFields WHERE TableName=?1 AND Ordinal IS NOT NULL LIMIT 1");
   StmtUse use(s);
   Bind(s, 1, table);
   return sqlite3_step(s) == SQLITE_ROW;
 }
 
-void ConnectionImpl::DropEngineTriggers(const std::string& table) {
+void ConnectionImpl::DropEngineTriggers(std::string table) {
   std::vector<std::string> names;
   {
     sqlite3_stmt* s = Prepare(
@@ -528,7 +531,7 @@ void ConnectionImpl::DropEngineTriggers(const std::string& table) {
 // triggers, so the file stays usable by any SQLite tool: an auto-increment
 // field numbers new rows that come without a value, and a primary index
 // refuses Null in its fields.
-void ConnectionImpl::RebuildTriggers(const std::string& table) {
+void ConnectionImpl::RebuildTriggers(std::string table) {
   DropEngineTriggers(table);
   SchemaChanged();
   TableInfo t = Table(table);
@@ -564,7 +567,7 @@ void ConnectionImpl::RebuildTriggers(const std::string& table) {
   SchemaChanged();
 }
 
-void ConnectionImpl::NumberRows(const std::string& table, const std::string& column) {
+void ConnectionImpl::NumberRows(std::string table, const std::string& column) {
   std::string qt = QuoteId(table);
   Exec("UPDATE " + qt + " SET " + QuoteId(column) + " = r.n FROM (SELECT rowid AS rid, row_number() OVER (ORDER BY rowid) AS n FROM " +
        qt + ") AS r WHERE " + qt + ".rowid = r.rid");
@@ -572,7 +575,7 @@ void ConnectionImpl::NumberRows(const std::string& table, const std::string& col
 
 // ---------------------------------------------------------- schema changes
 
-void ConnectionImpl::CreateTable(const std::string& name, const std::vector<NewColumn>& columns,
+void ConnectionImpl::CreateTable(std::string name, const std::vector<NewColumn>& columns,
                                  const std::vector<IndexSpec>& indexes) {
   std::string sql = "CREATE TABLE " + QuoteId(name) + " (";
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -597,7 +600,7 @@ void ConnectionImpl::CreateTable(const std::string& name, const std::vector<NewC
   SchemaChanged();
 }
 
-void ConnectionImpl::DropTable(const std::string& name) {
+void ConnectionImpl::DropTable(std::string name) {
   auto stored = StoredTableName(name);
   if (!stored) Raise(kErrItemNotFound, name);
   if (IsSystemName(*stored)) Raise(kErrInvalidOperation, "the engine's own tables cannot be deleted");
@@ -614,7 +617,7 @@ void ConnectionImpl::DropTable(const std::string& name) {
   SchemaChanged();
 }
 
-void ConnectionImpl::AddColumn(const std::string& table, const NewColumn& column) {
+void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
   TableInfo t = Table(table);
   if (t.Find(column.info.name) >= 0) Raise(kErrFieldDefinedTwice, column.info.name);
   bool ordinals = StoredOrdinals(t.name);
@@ -637,7 +640,7 @@ void ConnectionImpl::AddColumn(const std::string& table, const NewColumn& column
   SchemaChanged();
 }
 
-void ConnectionImpl::DropColumn(const std::string& table, const std::string& field) {
+void ConnectionImpl::DropColumn(std::string table, std::string field) {
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -668,7 +671,7 @@ void ConnectionImpl::DropColumn(const std::string& table, const std::string& fie
   SchemaChanged();
 }
 
-void ConnectionImpl::RenameColumn(const std::string& table, const std::string& field, const std::string& newName) {
+void ConnectionImpl::RenameColumn(std::string table, std::string field, std::string newName) {
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -693,7 +696,7 @@ void ConnectionImpl::RenameColumn(const std::string& table, const std::string& f
   SchemaChanged();
 }
 
-void ConnectionImpl::MoveColumn(const std::string& table, const std::string& field, int position) {
+void ConnectionImpl::MoveColumn(std::string table, std::string field, int position) {
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -709,7 +712,7 @@ void ConnectionImpl::MoveColumn(const std::string& table, const std::string& fie
   SchemaChanged();
 }
 
-void ConnectionImpl::SetColumnFlags(const std::string& table, const std::string& field, bool required,
+void ConnectionImpl::SetColumnFlags(std::string table, std::string field, bool required,
                                     bool allowZeroLength, long attributes) {
   TableInfo t = Table(table);
   int i = t.Find(field);
@@ -741,7 +744,7 @@ void ConnectionImpl::SetColumnFlags(const std::string& table, const std::string&
   SchemaChanged();
 }
 
-void ConnectionImpl::AddProperty(const std::string& table, const std::string& field, const PropertyInfo& prop) {
+void ConnectionImpl::AddProperty(std::string table, std::string field, const PropertyInfo& prop) {
   for (const PropertyInfo& p : PropertiesOf(table, field))
     if (SameName(p.name, prop.name)) Raise(kErrCannotAppend, prop.name);
   sqlite3_stmt* s = Prepare("INSERT INTO MSysProperties(TableName, FieldName, Name, Type, Value) VALUES (?1, ?2, ?3, ?4, ?5)");
@@ -755,7 +758,7 @@ void ConnectionImpl::AddProperty(const std::string& table, const std::string& fi
   if (rc != SQLITE_DONE) RaiseSqlite(rc);
 }
 
-void ConnectionImpl::DeleteProperty(const std::string& table, const std::string& field, const std::string& name) {
+void ConnectionImpl::DeleteProperty(std::string table, std::string field, std::string name) {
   sqlite3_stmt* s = Prepare("DELETE FROM MSysProperties WHERE TableName=?1 AND FieldName=?2 AND Name=?3");
   StmtUse use(s);
   Bind(s, 1, table);
@@ -766,7 +769,7 @@ void ConnectionImpl::DeleteProperty(const std::string& table, const std::string&
   if (sqlite3_changes(Handle()) == 0) Raise(kErrItemNotFound, name);
 }
 
-std::string ConnectionImpl::UniqueSqliteIndexName(const std::string& table, const std::string& index) {
+std::string ConnectionImpl::UniqueSqliteIndexName(std::string table, const std::string& index) {
   std::string base = table + "_" + index;
   sqlite3_stmt* s = Prepare("SELECT 1 FROM main.sqlite_schema WHERE name=?1 COLLATE NOCASE");
   for (int n = 1;; ++n) {
@@ -777,7 +780,7 @@ std::string ConnectionImpl::UniqueSqliteIndexName(const std::string& table, cons
   }
 }
 
-void ConnectionImpl::CreateIndexNoSave(const std::string& table, const IndexSpec& spec) {
+void ConnectionImpl::CreateIndexNoSave(std::string table, const IndexSpec& spec) {
   TableInfo t = Table(table);
   if (spec.fields.empty()) Raise(kErrIndexNoFields, spec.name);
   std::vector<std::string> fields;
@@ -817,7 +820,7 @@ void ConnectionImpl::CreateIndexNoSave(const std::string& table, const IndexSpec
   if (rc != SQLITE_DONE) RaiseSqlite(rc);
 }
 
-void ConnectionImpl::CreateIndex(const std::string& table, const IndexSpec& spec) {
+void ConnectionImpl::CreateIndex(std::string table, const IndexSpec& spec) {
   Savepoint sp(*this);
   CreateIndexNoSave(table, spec);
   if (spec.primary) RebuildTriggers(Table(table).name);
@@ -825,7 +828,7 @@ void ConnectionImpl::CreateIndex(const std::string& table, const IndexSpec& spec
   SchemaChanged();
 }
 
-void ConnectionImpl::DropIndex(const std::string& table, const std::string& name) {
+void ConnectionImpl::DropIndex(std::string table, std::string name) {
   TableInfo t = Table(table);
   for (const IndexInfo& ix : IndexesOf(t.name)) {
     if (!SameName(ix.name, name)) continue;
@@ -848,7 +851,7 @@ void ConnectionImpl::DropIndex(const std::string& table, const std::string& name
   Raise(kErrItemNotFound, name);
 }
 
-void ConnectionImpl::CreateQuery(const std::string& name, const std::string& sql) {
+void ConnectionImpl::CreateQuery(std::string name, const std::string& sql) {
   bool isTable = false;
   if (NameTaken(name, isTable)) Raise(kErrObjectExists, name);
   sqlite3_stmt* s = Prepare("INSERT INTO MSysQueries(Name, SQL) VALUES (?1, ?2)");
@@ -862,7 +865,7 @@ void ConnectionImpl::CreateQuery(const std::string& name, const std::string& sql
   queries_.reset();
 }
 
-void ConnectionImpl::DeleteQuery(const std::string& name) {
+void ConnectionImpl::DeleteQuery(std::string name) {
   std::string stored;
   for (const auto& [n, text] : Queries())
     if (SameName(n, name)) stored = n;

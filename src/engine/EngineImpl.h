@@ -113,13 +113,13 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // Catalog.
   std::vector<std::string> TableNames();
   const TableInfo& Table(std::string_view name);  // 3265 when missing
-  std::vector<IndexInfo> IndexesOf(const std::string& table);
-  std::vector<PropertyInfo> PropertiesOf(const std::string& table, const std::string& field);
+  std::vector<IndexInfo> IndexesOf(std::string table);
+  std::vector<PropertyInfo> PropertiesOf(std::string table, std::string field);
   const std::vector<std::pair<std::string, std::string>>& Queries();
   bool NameTaken(std::string_view name, bool& isTable);
-  bool HasRowid(const std::string& table);
+  bool HasRowid(std::string table);
   // Columns that take a default value when a new row leaves them out.
-  std::vector<std::string> ColumnsWithDefault(const std::string& table);
+  std::vector<std::string> ColumnsWithDefault(std::string table);
 
   // Statements. Prepare caches by text; every use goes through StmtUse.
   sqlite3_stmt* Prepare(const std::string& sql);
@@ -131,21 +131,21 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   int NextId() { return ++nextId_; }
 
   // Schema changes. Each is atomic on its own.
-  void CreateTable(const std::string& name, const std::vector<NewColumn>& columns,
+  void CreateTable(std::string name, const std::vector<NewColumn>& columns,
                    const std::vector<IndexSpec>& indexes);
-  void DropTable(const std::string& name);
-  void AddColumn(const std::string& table, const NewColumn& column);
-  void DropColumn(const std::string& table, const std::string& field);
-  void RenameColumn(const std::string& table, const std::string& field, const std::string& newName);
-  void MoveColumn(const std::string& table, const std::string& field, int position);
-  void SetColumnFlags(const std::string& table, const std::string& field, bool required,
+  void DropTable(std::string name);
+  void AddColumn(std::string table, const NewColumn& column);
+  void DropColumn(std::string table, std::string field);
+  void RenameColumn(std::string table, std::string field, std::string newName);
+  void MoveColumn(std::string table, std::string field, int position);
+  void SetColumnFlags(std::string table, std::string field, bool required,
                       bool allowZeroLength, long attributes);
-  void AddProperty(const std::string& table, const std::string& field, const PropertyInfo& prop);
-  void DeleteProperty(const std::string& table, const std::string& field, const std::string& name);
-  void CreateIndex(const std::string& table, const IndexSpec& spec);
-  void DropIndex(const std::string& table, const std::string& name);
-  void CreateQuery(const std::string& name, const std::string& sql);
-  void DeleteQuery(const std::string& name);
+  void AddProperty(std::string table, std::string field, const PropertyInfo& prop);
+  void DeleteProperty(std::string table, std::string field, std::string name);
+  void CreateIndex(std::string table, const IndexSpec& spec);
+  void DropIndex(std::string table, std::string name);
+  void CreateQuery(std::string name, const std::string& sql);
+  void DeleteQuery(std::string name);
 
   // Transactions of the product's code (BeginTrans and so on).
   void Begin();
@@ -158,14 +158,14 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   void CheckCatalog();
   std::unique_ptr<TableInfo> LoadTable(const std::string& storedName);
   std::optional<std::string> StoredTableName(std::string_view name);
-  void WriteFieldRow(const std::string& table, const ColumnInfo& c, std::optional<int> ordinal);
-  void WriteOrdinals(const std::string& table, const std::vector<std::string>& order);
-  void RebuildTriggers(const std::string& table);
-  void DropEngineTriggers(const std::string& table);
-  void NumberRows(const std::string& table, const std::string& column);
-  std::string UniqueSqliteIndexName(const std::string& table, const std::string& index);
-  void CreateIndexNoSave(const std::string& table, const IndexSpec& spec);
-  bool StoredOrdinals(const std::string& table);
+  void WriteFieldRow(std::string table, const ColumnInfo& c, std::optional<int> ordinal);
+  void WriteOrdinals(std::string table, const std::vector<std::string>& order);
+  void RebuildTriggers(std::string table);
+  void DropEngineTriggers(std::string table);
+  void NumberRows(std::string table, const std::string& column);
+  std::string UniqueSqliteIndexName(std::string table, const std::string& index);
+  void CreateIndexNoSave(std::string table, const IndexSpec& spec);
+  bool StoredOrdinals(std::string table);
 
   sqlite3* db_ = nullptr;
   std::string path_;
