@@ -83,7 +83,9 @@ TEST_F(SampleTest, EngineReadsTheLayoutAsWritten) {
         Field fld = td->GetFields().Item(static_cast<int>(i));
         EXPECT_EQ(fld->Name(), t.columns[i].name);
         EXPECT_EQ(fld->Type(), t.columns[i].type) << t.columns[i].name;
-        if (t.columns[i].type == dbText) EXPECT_EQ(fld->Size(), t.columns[i].size);
+        if (t.columns[i].type == dbText) {
+          EXPECT_EQ(fld->Size(), t.columns[i].size);
+        }
         EXPECT_FALSE(fld->Required());
         EXPECT_TRUE(fld->AllowZeroLength() || t.columns[i].type != dbText);
       }

@@ -144,8 +144,11 @@ std::string Describe(TableDef& td) {
            " attr=" + std::to_string(f->Attributes()) + " req=" + std::to_string(f->Required()) +
            " azl=" + std::to_string(f->AllowZeroLength());
     std::vector<std::string> props;
-    for (Property& p : f->GetProperties().Members())
-      props.push_back(p->Name() + "=" + std::to_string(p->Type()) + ":" + p->Value().ToText());
+    for (Property& p : f->GetProperties().Members()) {
+      Variant v = p->Value();
+      props.push_back(p->Name() + "=" + std::to_string(p->Type()) + ":" +
+                      (v.IsNull() ? std::string("<null>") : v.ToText()));
+    }
     std::sort(props.begin(), props.end());
     for (const std::string& p : props) out += " " + p;
     out += "\n";
