@@ -245,6 +245,22 @@ bool CopiesUnchanged(const OutColumn& src, const engine::ColumnInfo& dst) {
   return true;
 }
 
+// The SQLite default of each field of a stored table, as SQL text.
+std::unordered_map<std::string, std::string> DefaultsOf(sqlite3* db, const std::string& table) {
+  std::unordered_map<std::string, std::string> out;
+  Stmt s(db, "SELECT name, dflt_value FROM pragma_table_info(?1)");
+  sqlite3_bind_text(s.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  while (sqlite3_step(s.get()) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(s.get(), 0);
+    const unsigned char* dflt = sqlite3_column_text(s.get(), 1);
+    if (!name || !dflt) continue;
+    std::string key(reinterpret_cast<const char*>(name));
+    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    out[key] = reinterpret_cast<const char*>(dflt);
+  }
+  return out;
+}
+
 // ------------------------------------------------------------ statements
 
 long RunUpdate(engine::Connection& conn, const UpdateStmt& st) {
@@ -300,13 +316,36 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
       cols.push_back(table.columns[static_cast<std::size_t>(idx)]);
     }
   }
+  sqlite3* db = conn.Handle();
   std::string colList;
   for (std::size_t i = 0; i < cols.size(); ++i) {
     if (i) colList += ", ";
     colList += QuoteId(cols[i].name);
   }
+  // A required field left out gets Null, which the row cannot take (the
+  // file holds no NOT NULL for it), unless the field has a default or
+  // numbers itself.
+  std::string missing;
+  {
+    std::unordered_map<std::string, std::string> defaults;
+    bool loaded = false;
+    for (const engine::ColumnInfo& c : table.columns) {
+      if (!c.required || (c.attributes & dbAutoIncrField)) continue;
+      bool listed = false;
+      for (const engine::ColumnInfo& l : cols) listed = listed || SameName(l.name, c.name);
+      if (listed) continue;
+      if (!loaded) {
+        defaults = DefaultsOf(db, table.name);
+        loaded = true;
+      }
+      std::string key = c.name;
+      for (char& ch : key) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      if (defaults.count(key)) continue;
+      colList += (colList.empty() ? "" : ", ") + QuoteId(c.name);
+      missing += ", " + StoreExpr("NULL", c);
+    }
+  }
   const std::string head = "INSERT INTO " + QuoteId(table.name) + " (" + colList + ") ";
-  sqlite3* db = conn.Handle();
   auto countMismatch = [] {
     engine::RaiseText(kErrValueCount, "Number of query values and destination fields are not the same.");
   };
@@ -322,7 +361,7 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
       values += StoresUnchanged(v, cols[i]) ? sql : StoreExpr(sql, cols[i]);
     }
     tr.RaiseIfUnknown();
-    return RunAction(db, head + "VALUES (" + values + ")", nullptr);
+    return RunAction(db, head + "VALUES (" + values + missing + ")", nullptr);
   }
 
   SelectSql sel = tr.Select(*st.select);
@@ -342,12 +381,12 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
     raw += oc.sql + " AS " + c;
     fromRows += same ? c : StoreExpr(c, cols[i]);
   }
-  return RunAction(db, head + sel.SqlWith(list), [&] {
+  return RunAction(db, head + sel.SqlWith(list + missing), [&] {
     // The source rows are taken once, then written one at a time.
     Exec(db, "DROP TABLE IF EXISTS temp.qrw_rows");
     Exec(db, "CREATE TEMP TABLE qrw_rows AS " + sel.SqlWith(raw));
     long n = RowByRow(db, "SELECT rowid FROM temp.qrw_rows ORDER BY rowid",
-                      head + "SELECT " + fromRows + " FROM temp.qrw_rows WHERE rowid = ?1");
+                      head + "SELECT " + fromRows + missing + " FROM temp.qrw_rows WHERE rowid = ?1");
     Exec(db, "DROP TABLE temp.qrw_rows");
     return n;
   });
@@ -394,22 +433,6 @@ long RunDelete(engine::Connection& conn, const DeleteStmt& st) {
   });
 }
 
-// The SQLite default of each field of a stored table, as SQL text.
-std::unordered_map<std::string, std::string> DefaultsOf(sqlite3* db, const std::string& table) {
-  std::unordered_map<std::string, std::string> out;
-  Stmt s(db, "SELECT name, dflt_value FROM pragma_table_info(?1)");
-  sqlite3_bind_text(s.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-  while (sqlite3_step(s.get()) == SQLITE_ROW) {
-    const unsigned char* name = sqlite3_column_text(s.get(), 0);
-    const unsigned char* dflt = sqlite3_column_text(s.get(), 1);
-    if (!name || !dflt) continue;
-    std::string key(reinterpret_cast<const char*>(name));
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    out[key] = reinterpret_cast<const char*>(dflt);
-  }
-  return out;
-}
-
 long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
   Translator tr(conn);
   SelectSql sel = tr.Select(st);
@@ -449,6 +472,8 @@ long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
       for (char& ch : key) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
       auto d = it->second.find(key);
       if (d != it->second.end()) create += " DEFAULT " + d->second;
+    } else if (IsNumberType(c.type) && !(c.attributes & dbAutoIncrField)) {
+      create += " DEFAULT 0";  // as every numeric field the engine creates
     }
     colList += QuoteId(c.name);
     bool same = CopiesUnchanged(oc, c);

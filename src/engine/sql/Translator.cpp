@@ -397,15 +397,14 @@ SelectSql Translator::Select(const SelectStmt& s, const Scope* parent) {
     pend.push_back(p);
   }
   // Fields that share a name are told apart by their source.
+  std::vector<bool> shared(out.columns.size(), false);
   for (std::size_t i = 0; i < out.columns.size(); ++i) {
     if (!pend[i].fromColumn) continue;
-    for (std::size_t j = 0; j < out.columns.size(); ++j) {
-      if (i != j && SameName(out.columns[i].name, out.columns[j].name)) {
-        out.columns[i].name = pend[i].qualifier + "." + out.columns[i].name;
-        break;
-      }
-    }
+    for (std::size_t j = 0; j < out.columns.size() && !shared[i]; ++j)
+      shared[i] = i != j && SameName(out.columns[i].name, out.columns[j].name);
   }
+  for (std::size_t i = 0; i < out.columns.size(); ++i)
+    if (shared[i]) out.columns[i].name = pend[i].qualifier + "." + out.columns[i].name;
   for (auto& c : out.columns) c.info.name = c.name;
 
   if (s.where) out.where = " WHERE " + P(Expr(*s.where, scope));

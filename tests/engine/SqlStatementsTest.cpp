@@ -1,0 +1,223 @@
+// The upgrade's own statements, run on small tables holding what they name,
+// with the results the upgrade relies on.
+#include <algorithm>
+#include <string>
+
+#include "SqlFixture.h"
+
+namespace qrw::sqltest {
+namespace {
+
+using Strs = std::vector<std::string>;
+
+TEST_F(SqlTest, OptionsFlagIsSetAtPosition127WhateverTheLength) {
+  std::string longText;
+  for (int i = 0; i < 200; ++i) longText += static_cast<char>('a' + i % 26);
+  Raw("CREATE TABLE System (id INTEGER, options VARCHAR(255) COLLATE NOCASE);"
+      "INSERT INTO System VALUES (1, '" + longText + "'), (2, 'short'), (3, NULL), (4, '');");
+  Open();
+  EXPECT_EQ(Run("Update System Set options = Mid(options, 1, 127 - 1) & '3' & Mid(options, 127 + 1)"), 4);
+
+  std::string expected = longText.substr(0, 126) + "3" + longText.substr(127);
+  EXPECT_EQ(One("SELECT options FROM System WHERE id = 1"), expected);
+  EXPECT_EQ(One("SELECT length(options) FROM System WHERE id = 1"), "200");
+  EXPECT_EQ(One("SELECT options FROM System WHERE id = 2"), "short3");
+  EXPECT_EQ(One("SELECT options FROM System WHERE id = 3"), "3");
+  EXPECT_EQ(One("SELECT options FROM System WHERE id = 4"), "3");
+}
+
+TEST_F(SqlTest, BooleanConditionsSplitTrueAndFalseAndLeaveNullOut) {
+  Raw("CREATE TABLE SheetStockLF (Selection VARCHAR(50) COLLATE NOCASE, LaminateStock BOOLEAN,"
+      " StockType VARCHAR(20) COLLATE NOCASE);"
+      "INSERT INTO SheetStockLF (Selection, LaminateStock) VALUES ('a', -1), ('b', 0), ('c', NULL), ('d', 0);");
+  Open();
+  EXPECT_EQ(Run("Update SheetStockLF Set StockType = 'RollPaper' Where Not LaminateStock"), 2);
+  EXPECT_EQ(Run("Update SheetStockLF Set StockType = 'RollLaminate' Where LaminateStock"), 1);
+  EXPECT_EQ(Rows("SELECT Selection, StockType FROM SheetStockLF ORDER BY Selection"),
+            (Strs{"a|RollLaminate", "b|RollPaper", "c|<null>", "d|RollPaper"}));
+  EXPECT_EQ(Run("Update SheetStockLF Set StockType = 'RollPaper'"), 4);
+}
+
+TEST_F(SqlTest, ArithmeticOnTextFieldsStoresTheNumberAsText) {
+  Raw("CREATE TABLE ItemLargeFormat (Control VARCHAR(10) COLLATE NOCASE, LaminateLaborMins VARCHAR(20) COLLATE NOCASE,"
+      " MountLaborMins VARCHAR(20) COLLATE NOCASE);"
+      "INSERT INTO ItemLargeFormat VALUES ('a', '1.5', '2'), ('b', NULL, '0.25'), ('c', 'n/a', '');");
+  Open();
+  // The row whose text is no number cannot take a value; the others change.
+  EXPECT_EQ(Run("Update ItemLargeFormat Set LaminateLaborMins = LaminateLaborMins * 60"), 2);
+  Run("Update ItemLargeFormat Set MountLaborMins = MountLaborMins * 60");
+  EXPECT_EQ(Rows("SELECT Control, LaminateLaborMins, MountLaborMins, typeof(LaminateLaborMins) FROM ItemLargeFormat"
+                 " ORDER BY Control"),
+            (Strs{"a|90|120|text", "b|<null>|15|null", "c|n/a||text"}));
+}
+
+TEST_F(SqlTest, NumberLiteralsAndRateDefaults) {
+  Raw("CREATE TABLE Defaults (LFLaborRate DOUBLE DEFAULT 0, StdLFCutting VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO Defaults VALUES (0, NULL);"
+      "CREATE TABLE Laminator1Flat (Feet DOUBLE DEFAULT 0, PerFoot DOUBLE DEFAULT 0, Minutes INTEGER DEFAULT 0);");
+  Open();
+  Run("Update Defaults Set LFLaborRate = 75 Where LFLaborRate = 0");
+  Run("Update Defaults Set StdLFCutting = 'Cutting LF'");
+  EXPECT_EQ(One("SELECT LFLaborRate || '|' || typeof(LFLaborRate) || '|' || StdLFCutting FROM Defaults"),
+            "75.0|real|Cutting LF");
+  EXPECT_EQ(Run("Update Defaults Set LFLaborRate = 75 Where LFLaborRate = 0"), 0);  // a second pass
+
+  Run("Insert Into Laminator1Flat ( Feet, PerFoot, Minutes ) Values ( 18, .85, 15 )");
+  Run("Insert Into Laminator1Flat ( Feet, PerFoot, Minutes ) Values ( 1000, .6, 750 )");
+  EXPECT_EQ(Rows("SELECT Feet, PerFoot, Minutes FROM Laminator1Flat ORDER BY Feet"),
+            (Strs{"18.0|0.85|15", "1000.0|0.6|750"}));
+}
+
+TEST_F(SqlTest, SelectIntoCopiesLayoutOrRows) {
+  Raw("CREATE TABLE itemInks (Control VARCHAR(10) COLLATE NOCASE, Item INTEGER DEFAULT 0, Ink VARCHAR(30) COLLATE NOCASE,"
+      " Cost CURRENCY DEFAULT 0, Note TEXT COLLATE NOCASE, Done BOOLEAN DEFAULT 0, Day DATETIME);"
+      "INSERT INTO itemInks VALUES ('Q1', 1, 'Black', 2.5, 'n', -1, '2020-01-02'), ('Q1', 2, 'Cyan', 3, NULL, 0, NULL);");
+  Open();
+  db_->TableDefs_()("itemInks")->GetFields().Item("Ink")->SetRequired(true);
+  db_->TableDefs_()("itemInks")->GetFields().Item("Ink")->SetAllowZeroLength(false);
+
+  EXPECT_EQ(Run("Select * Into ItemLargeFormat From itemInks Where 1=2"), 0);
+  db_->TableDefs_().Refresh();
+  TableDef t = db_->TableDefs_()("ItemLargeFormat");
+  Fields& f = t->GetFields();
+  ASSERT_EQ(f.Count(), 7);
+  const char* names[] = {"Control", "Item", "Ink", "Cost", "Note", "Done", "Day"};
+  const int types[] = {dbText, dbLong, dbText, dbCurrency, dbMemo, dbBoolean, dbDate};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(f.Item(i)->Name(), names[i]);
+    EXPECT_EQ(f.Item(i)->Type(), types[i]) << names[i];
+  }
+  EXPECT_EQ(f.Item("Ink")->Size(), 30);
+  EXPECT_TRUE(f.Item("Ink")->Required());
+  EXPECT_FALSE(f.Item("Ink")->AllowZeroLength());
+  EXPECT_EQ(One("SELECT count(*) FROM ItemLargeFormat"), "0");
+  EXPECT_EQ(One("SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'ItemLargeFormat'"), "0");
+  // A row added later without values reads 0 where the template said so.
+  Run("Insert Into ItemLargeFormat (Control, Ink) Values ('Q9', 'x')");
+  EXPECT_EQ(One("SELECT Item || '|' || Cost FROM ItemLargeFormat"), "0|0");
+
+  EXPECT_EQ(Run("Select * Into StockLF From itemInks Where true"), 2);
+  EXPECT_EQ(Rows("SELECT * FROM StockLF ORDER BY Item"),
+            (Strs{"Q1|1|Black|2.5|n|-1|2020-01-02", "Q1|2|Cyan|3|<null>|0|<null>"}));
+
+  // The target must not exist yet.
+  EXPECT_EQ(ErrorOf([&] { Run("Select * Into StockLF From itemInks Where true"); }), engine::kErrTableExists);
+}
+
+TEST_F(SqlTest, SelectIntoWithConditionAndWorkTableRoundTrip) {
+  Raw("CREATE TABLE rPaper2Bindery (BinderyName VARCHAR(50) COLLATE NOCASE, PaperSize VARCHAR(20) COLLATE NOCASE,"
+      " Action VARCHAR(50) COLLATE NOCASE, RunPrice DOUBLE DEFAULT 0, SetupPrice DOUBLE DEFAULT 0,"
+      " StartOverRun INTEGER DEFAULT 0, RunOverRunPercent DOUBLE DEFAULT 0);"
+      "INSERT INTO rPaper2Bindery VALUES ('Cut', '8.5', 'Cut', 1, 1, 5, 2), ('Cut', '11x17', 'Cut', 1, 1, 5, 2),"
+      " ('cut', 'A4', NULL, 1, 1, 5, 2), ('Fold', 'A4', 'Fold', 1, 1, 5, 2), ('Cut', NULL, '', 1, 1, 5, 2);");
+  Open();
+  EXPECT_EQ(Run("Select * Into ttt From rPaper2Bindery Where BinderyName = 'Cut' And len(PaperSize)< 4"), 2);
+  Run("Update ttt Set BinderyName = 'Cutting LF', Action = 'Cutting LF', RunPrice = 0.90, SetupPrice = 2.25, "
+      "StartOverRun = 0, RunOverRunPercent = 0");
+  EXPECT_EQ(Run("Insert Into rPaper2Bindery Select * From ttt"), 2);
+  db_->TableDefs_().Delete("ttt");
+  EXPECT_EQ(Rows("SELECT PaperSize, Action, RunPrice, StartOverRun FROM rPaper2Bindery"
+                 " WHERE BinderyName = 'Cutting LF' ORDER BY PaperSize"),
+            (Strs{"8.5|Cutting LF|0.9|0", "A4|Cutting LF|0.9|0"}));
+
+  EXPECT_EQ(Run("Update rPaper2Bindery Set Action = BinderyName Where IsNull(Action) or Len(Action)=0"), 2);
+  EXPECT_EQ(One("SELECT count(*) FROM rPaper2Bindery WHERE Action IS NULL OR Action = ''"), "0");
+  EXPECT_EQ(One("SELECT Action FROM rPaper2Bindery WHERE PaperSize IS NULL"), "Cut");
+}
+
+TEST_F(SqlTest, VendorLoopStatements) {
+  Raw("CREATE TABLE SheetStock (Selection VARCHAR(50) COLLATE NOCASE, Vendor VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO SheetStock VALUES ('Bond \"20\"', 'acme'), ('Gloss', NULL), ('Matte', ''), ('Linen', 'Zeta'),"
+      " ('Vellum', 'beta');"
+      "CREATE TABLE rItemNumb (StockName VARCHAR(50) COLLATE NOCASE, ItemNumb VARCHAR(20) COLLATE NOCASE,"
+      " VendorName VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO rItemNumb VALUES ('Bond \"20\"', 'B-1', NULL), ('Bond \"20\"', NULL, NULL), ('Gloss', 'G-1', NULL);"
+      "CREATE TABLE StockMoreInfo (ItemNumb VARCHAR(20) COLLATE NOCASE, Vendor VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO StockMoreInfo VALUES ('B-1', NULL), ('G-1', NULL);");
+  Open();
+  // Only non-empty vendors, descending without regard to case.
+  Recordset rs = db_->OpenRecordset("Select * From SheetStock Where Len(Vendor & '')>0 Order By Vendor desc");
+  EXPECT_EQ(Column(rs, "Vendor"), (std::vector<std::string>{"Zeta", "beta", "acme"}));
+
+  // A name holding double quotes, doubled inside a double-quoted literal.
+  EXPECT_EQ(Run("Update rItemNumb Set VendorName = \"acme\" Where StockName = \"Bond \"\"20\"\"\""), 2);
+  Recordset inner =
+      db_->OpenRecordset("Select * From rItemNumb Where StockName = \"Bond \"\"20\"\"\" And Len(ItemNumb & '')>0");
+  EXPECT_EQ(Column(inner, "ItemNumb"), (std::vector<std::string>{"B-1"}));
+  Run("Update StockMoreInfo Set Vendor = \"acme\" Where ItemNumb = \"B-1\"");
+  EXPECT_EQ(Rows("SELECT ItemNumb, Vendor FROM StockMoreInfo ORDER BY ItemNumb"), (Strs{"B-1|acme", "G-1|<null>"}));
+}
+
+TEST_F(SqlTest, PrinterRateTablesFromThePressTables) {
+  Raw("CREATE TABLE rPaper2Press (PressName VARCHAR(50) COLLATE NOCASE, PaperName VARCHAR(50) COLLATE NOCASE,"
+      " PaperSize VARCHAR(20) COLLATE NOCASE, SetUpTime DOUBLE DEFAULT 0, StartOverRun INTEGER DEFAULT 0,"
+      " RunOverRunPercent DOUBLE DEFAULT 0, PressMultiple DOUBLE DEFAULT 0);"
+      "INSERT INTO rPaper2Press VALUES ('Big \"A\"', 'Bond', '8.5', 10, 5, 2, 1), ('Big \"A\"', 'Gloss', '11', 12, 6, 3, 2),"
+      " ('Other', 'Bond', '8.5', 1, 1, 1, 1);"
+      "CREATE TABLE POTable (ItemDescription VARCHAR(100) COLLATE NOCASE);"
+      "INSERT INTO POTable VALUES (NULL), ('x');");
+  Open();
+  EXPECT_EQ(Run("Select * Into rPaper2Printer From rPaper2Press Where PressName = \"Big \"\"A\"\"\""), 2);
+  Run("Update rPaper2Printer Set SetupTime = 0");
+  Run("Update rPaper2Printer Set PressName = 'Printer One' Where PressName = \"Big \"\"A\"\"\"");
+  EXPECT_EQ(Run("Insert Into rPaper2Printer (PressName, PaperName, PaperSize, SetUpTime, StartOverRun, "
+                "RunOverRunPercent, PressMultiple) Select PressName, PaperName, PaperSize, SetUpTime, StartOverRun, "
+                "RunOverRunPercent, PressMultiple From rPaper2Press Where PressName = \"big \"\"a\"\"\""),
+            2);
+  EXPECT_EQ(Rows("SELECT PressName, PaperName, SetUpTime FROM rPaper2Printer ORDER BY PressName, PaperName"),
+            (Strs{"Big \"A\"|Bond|10.0", "Big \"A\"|Gloss|12.0", "Printer One|Bond|0.0", "Printer One|Gloss|0.0"}));
+
+  Run("Update POTable Set ItemDescription = '' Where Isnull(ItemDescription)");
+  EXPECT_EQ(Rows("SELECT ItemDescription FROM POTable ORDER BY 1"), (Strs{"", "x"}));
+}
+
+TEST_F(SqlTest, TemplateOrdersCompareControlsWithoutRegardToCase) {
+  Raw("CREATE TABLE OrderHeader (Control VARCHAR(10) COLLATE NOCASE, OrderDescription VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO OrderHeader VALUES ('ST0001', 'old'), ('st0003', NULL), ('ST0002', NULL), ('Q1000', NULL);"
+      "CREATE TABLE ItemDetails (Control VARCHAR(10) COLLATE NOCASE, Item INTEGER DEFAULT 0,"
+      " STTab VARCHAR(30) COLLATE NOCASE, ItemType VARCHAR(30) COLLATE NOCASE);"
+      "CREATE UNIQUE INDEX ItemKey ON ItemDetails (Control, Item);"
+      "INSERT INTO ItemDetails VALUES ('ST0001', 2, NULL, 'Sheets'), ('ST0001', 5, NULL, 'Booklets'),"
+      " ('ST0001', 9, NULL, 'Sheets'), ('ST0002', 1, NULL, 'Digital');");
+  Open();
+  Recordset rs = db_->OpenRecordset("Select * from OrderHeader Where Control > 'ST0001'");
+  std::vector<std::string> after = Column(rs, "Control");
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, (std::vector<std::string>{"ST0002", "st0003"}));
+
+  EXPECT_EQ(Run("UPDATE OrderHeader SET Control = 'ST0101' WHERE Control = \"ST0002\""), 1);
+  EXPECT_EQ(Run("Update OrderHeader Set OrderDescription = 'Sheets' Where Control = 'ST0001'"), 1);
+  EXPECT_EQ(Run("Update ItemDetails Set STTab=ItemType Where Control='ST0001'"), 3);
+  EXPECT_EQ(Run("UPDATE ItemDetails SET Control = 'ST0002' WHERE Control = 'ST0001' And STTab = 'Booklets'"), 1);
+
+  // Renumbering 2, 9 -> 1, 2 one item at a time, as the conversion does.
+  EXPECT_EQ(Run("UPDATE ItemDetails Set Item = 1 WHERE Control = 'ST0001' And Item = 2"), 1);
+  EXPECT_EQ(Run("UPDATE ItemDetails Set Item = 2 WHERE Control = 'ST0001' And Item = 9"), 1);
+  EXPECT_EQ(Rows("SELECT Control, Item FROM ItemDetails ORDER BY Control, Item"),
+            (Strs{"ST0001|1", "ST0001|2", "ST0002|1", "ST0002|5"}));
+  // A number that is taken is skipped without an error.
+  EXPECT_EQ(Run("UPDATE ItemDetails Set Item = 1 WHERE Control = 'ST0001' And Item = 2"), 0);
+  // Nothing matches: no change, no error.
+  EXPECT_EQ(Run("UPDATE ItemDetails SET Control = 'X' WHERE Control = \"NONE\""), 0);
+}
+
+TEST_F(SqlTest, EmailAndMountingInserts) {
+  Raw("CREATE TABLE GlobalEMailSettings (Code INTEGER DEFAULT 0, FromEmail VARCHAR(100) COLLATE NOCASE,"
+      " Provider VARCHAR(30) COLLATE NOCASE);"
+      "CREATE TABLE BinderyOptions (Code INTEGER DEFAULT 0, Selection VARCHAR(50) COLLATE NOCASE,"
+      " Action VARCHAR(50) COLLATE NOCASE, Cost_Min CURRENCY DEFAULT 0, Lift INTEGER DEFAULT 0, Data BOOLEAN DEFAULT 0,"
+      " Class INTEGER DEFAULT 0, Center INTEGER DEFAULT 0, ppType VARCHAR(30) COLLATE NOCASE,"
+      " RepetitionDescription VARCHAR(100) COLLATE NOCASE, ActionNumber INTEGER DEFAULT 0);");
+  Open();
+  EXPECT_EQ(Run("Insert Into GlobalEMailSettings (FromEmail, Provider) Values ('Your email address', 'Outlook')"), 1);
+  EXPECT_EQ(One("SELECT Code || '|' || FromEmail || '|' || Provider FROM GlobalEMailSettings"),
+            "0|Your email address|Outlook");
+  EXPECT_EQ(Run("Insert Into BinderyOptions ( Code, Selection, Action, Cost_Min, Lift, Data, Class, Center,  ppType, "
+                "RepetitionDescription, ActionNumber ) Values ( 200, 'Cutting LF', 'Cutting LF', 2.00, 0, -1, 2, 40, "
+                "'Large Format', 'Total number of sides to cut.', 1 )"),
+            1);
+  EXPECT_EQ(One("SELECT Code, Cost_Min, Data, Center, ppType FROM BinderyOptions"), "200|2|-1|40|Large Format");
+}
+
+}  // namespace
+}  // namespace qrw::sqltest
