@@ -11,8 +11,8 @@ using Strings = std::vector<std::string>;
 TEST_F(UpgradeTest, EmailTablesGetOneStartingRowEachAndCustomersTheirNameOnce) {
   Build("INSERT INTO Customer VALUES ('ACME', 'Acme Print'), ('NONE', NULL);");
   RunTwice([] { UpgradeEmailAndCustomers(); });
-  EXPECT_EQ(Rows("Select FromEmail, Provider, SendServer, Port From GlobalEMailSettings"),
-            (Strings{"Your email address|Outlook|<Null>|<Null>"}));
+  EXPECT_EQ(Rows("Select FromEmail, Provider, SendServer From GlobalEMailSettings"),
+            (Strings{"Your email address|Outlook|<Null>"}));
   Strings settings = Layout("GlobalEMailSettings");
   ASSERT_EQ(settings.size(), 1u + 1u + 11u + 7u);
   EXPECT_EQ((Strings{settings[0], settings[1], settings[13], settings[19]}),
@@ -23,7 +23,7 @@ TEST_F(UpgradeTest, EmailTablesGetOneStartingRowEachAndCustomersTheirNameOnce) {
   EXPECT_TRUE(std::filesystem::is_directory(ScratchFolder()));
 
   // The name is taken from the company once; a later rename is not followed.
-  db_->Execute("Update Customer Set bCOMPANY = 'Acme Printing'");
+  db_->Execute("Update Customer Set bCOMPANY = 'Acme Printing' Where CUSTCODE = 'ACME'");
   UpgradeEmailAndCustomers();
   Reopen();
   EXPECT_EQ(Rows("Select bCOMPANY, QBCustomerName From Customer"),
