@@ -59,19 +59,23 @@ done
 gone=$(comm -23 <(tables "$before") <(tables "$db") | paste -sd, - | sed 's/,/, /g')
 [ -n "$gone" ] && echo "Tables removed: $gone"
 
-echo "Fields added and rows converted, per table:"
+echo "Changes per table (fields added/removed; rows whose old fields changed;"
+echo "rows holding a value in an added field; rows added or deleted):"
 comm -12 <(tables "$before") <(tables "$db") | while read -r t; do
   old=$(columns "$before" "$t"); new=$(columns "$db" "$t")
-  added=$(comm -13 <(sort <<<"$old") <(sort <<<"$new") | grep -c . || true)
+  addedCols=$(comm -13 <(sort <<<"$old") <(sort <<<"$new"))
+  added=$(grep -c . <<<"$addedCols" || true)
+  removed=$(comm -23 <(sort <<<"$old") <(sort <<<"$new") | grep -c . || true)
   common=$(comm -12 <(sort <<<"$old") <(sort <<<"$new") | sed 's/.*/"&"/' | paste -sd, -)
-  changed=$(sqlite3 -batch -noheader "$db" "ATTACH '$before' AS b;
-    SELECT COUNT(*) FROM (SELECT $common FROM main.\"$t\" EXCEPT SELECT $common FROM b.\"$t\")")
-  removed=$(sqlite3 -batch -noheader "$db" "ATTACH '$before' AS b;
-    SELECT (SELECT COUNT(*) FROM b.\"$t\") - (SELECT COUNT(*) FROM main.\"$t\")")
-  if [ "$added" != 0 ] || [ "$changed" != 0 ] || [ "$removed" != 0 ]; then
-    printf '  %-24s %3s fields added, %6s rows changed or new' "$t" "$added" "$changed"
-    [ "$removed" -gt 0 ] && printf ', %s rows fewer' "$removed"
-    printf '\n'
+  filledTest=$(sed '/^$/d; s/.*/(coalesce("&", 0) NOT IN (0, \x27\x27))/' <<<"$addedCols" | paste -sd'|' - | sed 's/|/ OR /g')
+  counts=$(sqlite3 -batch -noheader -separator ' ' "$db" "ATTACH '$before' AS b;
+    SELECT (SELECT COUNT(*) FROM (SELECT $common FROM main.\"$t\" EXCEPT SELECT $common FROM b.\"$t\")),
+           (SELECT COUNT(*) FROM main.\"$t\" WHERE ${filledTest:-0}),
+           (SELECT COUNT(*) FROM main.\"$t\") - (SELECT COUNT(*) FROM b.\"$t\")")
+  read -r changed filled delta <<<"$counts"
+  if [ "$added$removed$changed$filled$delta" != "00000" ]; then
+    printf '  %-22s fields +%-3s -%-2s rows changed %-7s filled %-7s %+d\n' \
+      "$t" "$added" "$removed" "$changed" "$filled" "$delta"
   fi
 done
 echo "Sample data folder: $data"
