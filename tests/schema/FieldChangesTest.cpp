@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "schema/Primitives.h"
+#include "schema/TestDb.h"
+
+namespace qrw {
+namespace {
+
+using testing::ColumnTexts;
+using testing::FieldNames;
+using testing::Names;
+using testing::StoredField;
+
+class FieldChangesTest : public testing::ProductDbTest {
+ protected:
+  void SetUp() override {
+    OpenProduct(
+        "CREATE TABLE Stock (StockID INTEGER, Descr VARCHAR(50) COLLATE NOCASE,"
+        " Qty VARCHAR(10) COLLATE NOCASE, Cost DOUBLE);"
+        "INSERT INTO Stock VALUES (1, 'Bond 20#', '100', 1.5), (2, NULL, '250', 2.25), (3, '', 'many', 0);"
+        "CREATE TABLE Empty (A INTEGER, B VARCHAR(5) COLLATE NOCASE, C DOUBLE);");
+  }
+  const Names kStockFields{"StockID", "Descr", "Qty", "Cost"};
+};
+
+TEST_F(FieldChangesTest, RetypeInPlaceKeepsValuesAndPosition) {
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 100);
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->Size(), 100);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
+
+  // Under a new name; a second run finds the old name gone and does nothing.
+  ModField(db_, "Stock", "Cost", "UnitCost", dbCurrency, 2);
+  ModField(db_, "Stock", "Cost", "UnitCost", dbCurrency, 2);
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "Qty", "UnitCost"}));
+  EXPECT_EQ(StoredField(db_, "Stock", "UnitCost")->Type(), dbCurrency);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "UnitCost"), (Names{"1.5", "2.25", "0"}));
+
+  ModField(db_, "Empty", "B", "B", dbLong, 0);  // nothing to copy
+  EXPECT_EQ(FieldNames(db_, "Empty"), (Names{"A", "B", "C"}));
+  EXPECT_EQ(StoredField(db_, "Empty", "B")->Type(), dbLong);
+
+  ModField(db_, "Stock", "NoSuchField", "Other", dbLong, 0);
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(FieldChangesTest, ExistingTempTakesTheCopyWithItsOwnType) {
+  AddField("Stock", "temp", dbMemo, 0);
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 100);
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->Type(), dbMemo);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
+}
+
+TEST_F(FieldChangesTest, ValueThatCannotConvertStopsWithBothFieldsKept) {
+  ModField(db_, "Stock", "Qty", "Qty", dbLong, 0);
+  ExpectOneBox("Qty failed in ModField", Modality::System);
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "Qty", "Cost", "temp"}));
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Qty"), (Names{"100", "250", "many"}));
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "temp"), (Names{"100", "250", "0"}));
+}
+
+TEST_F(FieldChangesTest, IndexThatBlocksTheDropReportsBothSteps) {
+  AddIndex("Stock", "Descr", "DescrIndex", false);
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 100);
+  ASSERT_EQ(boxes_.Shown().size(), 2u);
+  EXPECT_EQ(boxes_.Shown()[0].text.rfind("Descr failed in RemoveField\r\n", 0), 0u);
+  EXPECT_EQ(boxes_.Shown()[1].text.rfind("Descr failed in ChangeFieldName\r\n", 0), 0u);
+  EXPECT_EQ(boxes_.Shown()[1].modality, Modality::Application);
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "Qty", "Cost", "temp"}));
+}
+
+TEST_F(FieldChangesTest, FailuresAreReportedAndLeaveTheTableAlone) {
+  ModField(db_, "NoSuchTable", "Qty", "Quantity", dbLong, 0);
+  ExpectOneBox("Quantity failed in ModField", Modality::System);
+  boxes_.ClearShown();
+  // Any other database gets "temp" through AddField on DataDb; with none open
+  // that fails.
+  DataDb.Clear();
+  ModField(db_, "Stock", "Qty", "Quantity", dbLong, 0);
+  ExpectOneBox("Quantity failed in ModField", Modality::System);
+  boxes_.ClearShown();
+  RemoveField(db_, "Stock", "NoSuchField");
+  ExpectOneBox("NoSuchField failed in RemoveField", Modality::Application);
+  boxes_.ClearShown();
+  ChangeFieldName(db_, "Stock", "Qty", "cost");
+  ExpectOneBox("cost failed in ChangeFieldName", Modality::Application);
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+}
+
+TEST_F(FieldChangesTest, RemoveRenameAndPositions) {
+  RemoveField(db_, "Stock", "cost");
+  ChangeFieldName(db_, "Stock", "Descr", "Description");
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Description", "Qty"}));
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Description")[0], "Bond 20#");
+
+  EXPECT_EQ(GetFieldPosition(db_, "Stock", "qty").Type(), VarType::Integer);
+  EXPECT_EQ(GetFieldPosition(db_, "Stock", "qty").ToLong(), 2);
+  EXPECT_TRUE(GetFieldPosition(db_, "Stock", "Nope").IsEmpty());
+  SetFieldPosition(db_, "Stock", "Qty", 0);
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"Qty", "StockID", "Description"}));
+  EXPECT_THROW(SetFieldPosition(db_, "Stock", "Nope", 1), Error);
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(FieldChangesTest, ScreenDatabaseGetsItsTempFieldInItself) {
+  OpenProduct("CREATE TABLE Screens (Name VARCHAR(20) COLLATE NOCASE, Layout VARCHAR(50) COLLATE NOCASE);"
+              "INSERT INTO Screens VALUES ('Main', 'grid');"
+              "CREATE TABLE Blank (Layout VARCHAR(50) COLLATE NOCASE);",
+              "QRWScreen.mdb");
+  DataDb.Clear();
+  ModField(db_, "Screens", "Layout", "Layout", dbMemo, 0);
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_EQ(StoredField(db_, "Screens", "Layout")->Type(), dbMemo);
+  EXPECT_EQ(ColumnTexts(db_, "Screens", "Layout"), (Names{"grid"}));
+
+  // "temp" cannot be made and there is no row to fail on: the old field
+  // stays and the caller's database variable is let go.
+  Database caller = db_;
+  ModField(caller, "Blank", "Layout", "Layout", static_cast<std::int16_t>(99), 0);
+  EXPECT_TRUE(caller.IsNothing());
+  ASSERT_FALSE(boxes_.Shown().empty());
+  EXPECT_EQ(boxes_.Shown()[0].text.rfind("temp failed in AddField\r\n", 0), 0u);
+  EXPECT_EQ(FieldNames(db_, "Blank"), (Names{"Layout"}));
+}
+
+}  // namespace
+}  // namespace qrw
