@@ -286,8 +286,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st) {
     }
     const engine::ColumnInfo& col = table.columns[static_cast<std::size_t>(idx)];
     if (!assigns.empty()) assigns += ", ";
-    std::string v = Translator::V(value);
-    assigns += QuoteId(col.name) + " = " + (StoresUnchanged(value, col) ? v : StoreExpr(v, col));
+    assigns += QuoteId(col.name) + " = " + StoreValue(value, col);
   }
   std::string where;
   if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
@@ -357,8 +356,7 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
     for (std::size_t i = 0; i < cols.size(); ++i) {
       TExpr v = tr.Expr(*st.values[i], scope);
       if (i) values += ", ";
-      std::string sql = Translator::V(v);
-      values += StoresUnchanged(v, cols[i]) ? sql : StoreExpr(sql, cols[i]);
+      values += StoreValue(v, cols[i]);
     }
     tr.RaiseIfUnknown();
     return RunAction(db, head + "VALUES (" + values + missing + ")", nullptr);

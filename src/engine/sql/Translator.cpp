@@ -164,6 +164,24 @@ bool StoresUnchanged(const TExpr& value, const engine::ColumnInfo& col) {
   }
 }
 
+std::string StoreValue(const TExpr& value, const engine::ColumnInfo& col) {
+  std::string v = Translator::V(value);
+  if (StoresUnchanged(value, col)) return v;
+  // Whole-number arithmetic on whole-number fields gives whole numbers;
+  // only a result out of the field's range needs the converting call.
+  // Testing the range inline keeps the common row free of a function call
+  // (the expression is then evaluated twice, so only plain SQL qualifies).
+  bool wholeResult = value.type == dbLong || value.type == dbInteger || value.type == dbByte;
+  bool plainSql = v.find("qrw_") == std::string::npos && v.find("SELECT") == std::string::npos;
+  const char* range = col.type == dbLong      ? "-2147483648 AND 2147483647"
+                      : col.type == dbInteger ? "-32768 AND 32767"
+                      : col.type == dbByte    ? "0 AND 255"
+                                              : nullptr;
+  if (wholeResult && plainSql && range && !value.pred)
+    return "(CASE WHEN " + v + " BETWEEN " + range + " THEN " + v + " ELSE " + StoreExpr(v, col) + " END)";
+  return StoreExpr(v, col);
+}
+
 std::string Translator::V(const TExpr& e) { return e.pred ? "(-" + e.sql + ")" : e.sql; }
 std::string Translator::P(const TExpr& e) { return e.sql; }
 

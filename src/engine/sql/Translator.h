@@ -142,6 +142,8 @@ std::string StoreExpr(const std::string& valueSql, const engine::ColumnInfo& col
 // Whether a value of this expression type can be written to the column
 // without conversion (so the wrapper can be left out).
 bool StoresUnchanged(const TExpr& value, const engine::ColumnInfo& col);
+// The value as written to the column: converted where it may need it.
+std::string StoreValue(const TExpr& value, const engine::ColumnInfo& col);
 
 // Additional engine error numbers the dialect raises.
 inline constexpr long kErrUndefinedFunction = 3085;
