@@ -55,12 +55,18 @@ void ModField(Database& db, const std::string& table, const std::string& oldFiel
 
     // The engine converts each value to the new type on assignment; a value
     // it cannot convert stops the copy here, with both fields left in place.
+    // The fields are looked up once there is a row to copy: an empty table
+    // never asks for "temp".
     Recordset rs = db->OpenRecordset("Select * From " + table);
-    while (!rs->Eof()) {
-      rs->Edit();
-      rs->Fields(kTempField)->SetValue(rs->Fields(oldField)->Value());
-      rs->Update();
-      rs->MoveNext();
+    if (!rs->Eof()) {
+      Field source = rs->Fields(oldField);
+      Field target = rs->Fields(kTempField);
+      do {
+        rs->Edit();
+        target->SetValue(source->Value());
+        rs->Update();
+        rs->MoveNext();
+      } while (!rs->Eof());
     }
     CloseRecordset(rs);
 
