@@ -37,6 +37,7 @@ class TempDbFile {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
+  const std::string& Path() const { return path_; }
   Database Open() const { return Engine::Instance().OpenDatabase(path_); }
 
  private:
