@@ -14,6 +14,23 @@ namespace qrw::engine {
 namespace {
 
 constexpr int kBusyTimeoutMs = 300;
+constexpr int kBatchRows = 10000;
+constexpr auto kBatchTime = std::chrono::milliseconds(250);
+
+// The connections with an open batch. At exit the registry commits what is
+// still open.
+struct BatchRegistry {
+  std::vector<ConnectionImpl*> open;
+  ~BatchRegistry() { FlushAllBatches(); }
+};
+BatchRegistry& Batches() {
+  static BatchRegistry registry;
+  return registry;
+}
+void Unregister(ConnectionImpl* c) {
+  auto& v = Batches().open;
+  v.erase(std::remove(v.begin(), v.end(), c), v.end());
+}
 
 const char* const kSystemTablesSql[] = {
     "CREATE TABLE IF NOT EXISTS MSysQueries(Name TEXT PRIMARY KEY, SQL TEXT NOT NULL)",
@@ -134,6 +151,11 @@ ConnectionImpl::~ConnectionImpl() { Close(); }
 
 void ConnectionImpl::Close() {
   if (!db_) return;
+  try {
+    Flush();
+  } catch (const Error&) {
+  }
+  Unregister(this);
   for (auto& [text, stmt] : stmts_) sqlite3_finalize(stmt);
   stmts_.clear();
   sqlite3_close_v2(db_);
@@ -218,6 +240,61 @@ std::int64_t ConnectionImpl::DataStamp() {
   sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &others);
   return static_cast<std::int64_t>(sqlite3_total_changes64(db)) + (metaGeneration_ << 40) +
          (static_cast<std::int64_t>(others) << 20);
+}
+
+// ---------------------------------------------------------------- batches
+
+void ConnectionImpl::BatchRead() {
+  if (batch_) {
+    if (++batchOps_ < kBatchRows && std::chrono::steady_clock::now() - batchStart_ < kBatchTime) return;
+    Flush();
+  }
+  if (transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
+  Exec("BEGIN");
+  batch_ = true;
+  batchWrites_ = false;
+  batchOps_ = 0;
+  batchStart_ = std::chrono::steady_clock::now();
+  Batches().open.push_back(this);
+}
+
+void ConnectionImpl::BatchWrite() {
+  if (batch_ && batchWrites_ && ++batchOps_ < kBatchRows &&
+      std::chrono::steady_clock::now() - batchStart_ < kBatchTime)
+    return;
+  // A batch that only read may hold an old snapshot that cannot write; a
+  // writing batch takes the write lock up front.
+  Flush();
+  if (transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
+  Exec("BEGIN IMMEDIATE");
+  batch_ = true;
+  batchWrites_ = true;
+  batchOps_ = 0;
+  batchStart_ = std::chrono::steady_clock::now();
+  Batches().open.push_back(this);
+}
+
+void ConnectionImpl::Flush() {
+  if (!batch_) return;
+  batch_ = false;
+  Unregister(this);
+  if (!db_) return;
+  int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    int code = sqlite3_extended_errcode(db_);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    RaiseSqlite(code);
+  }
+}
+
+void FlushAllBatches() noexcept {
+  std::vector<ConnectionImpl*> open = Batches().open;
+  for (ConnectionImpl* c : open) {
+    try {
+      c->Flush();
+    } catch (...) {
+    }
+  }
 }
 
 // ------------------------------------------------------------ savepoints
@@ -577,6 +654,7 @@ void ConnectionImpl::NumberRows(std::string table, const std::string& column) {
 
 void ConnectionImpl::CreateTable(std::string name, const std::vector<NewColumn>& columns,
                                  const std::vector<IndexSpec>& indexes) {
+  Flush();
   std::string sql = "CREATE TABLE " + QuoteId(name) + " (";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i) sql += ", ";
@@ -601,6 +679,7 @@ void ConnectionImpl::CreateTable(std::string name, const std::vector<NewColumn>&
 }
 
 void ConnectionImpl::DropTable(std::string name) {
+  Flush();
   auto stored = StoredTableName(name);
   if (!stored) Raise(kErrItemNotFound, name);
   if (IsSystemName(*stored)) Raise(kErrInvalidOperation, "the engine's own tables cannot be deleted");
@@ -618,6 +697,7 @@ void ConnectionImpl::DropTable(std::string name) {
 }
 
 void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
+  Flush();
   TableInfo t = Table(table);
   if (t.Find(column.info.name) >= 0) Raise(kErrFieldDefinedTwice, column.info.name);
   bool ordinals = StoredOrdinals(t.name);
@@ -641,6 +721,7 @@ void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
 }
 
 void ConnectionImpl::DropColumn(std::string table, std::string field) {
+  Flush();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -672,6 +753,7 @@ void ConnectionImpl::DropColumn(std::string table, std::string field) {
 }
 
 void ConnectionImpl::RenameColumn(std::string table, std::string field, std::string newName) {
+  Flush();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -697,6 +779,7 @@ void ConnectionImpl::RenameColumn(std::string table, std::string field, std::str
 }
 
 void ConnectionImpl::MoveColumn(std::string table, std::string field, int position) {
+  Flush();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -714,6 +797,7 @@ void ConnectionImpl::MoveColumn(std::string table, std::string field, int positi
 
 void ConnectionImpl::SetColumnFlags(std::string table, std::string field, bool required,
                                     bool allowZeroLength, long attributes) {
+  Flush();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -821,6 +905,7 @@ void ConnectionImpl::CreateIndexNoSave(std::string table, const IndexSpec& spec)
 }
 
 void ConnectionImpl::CreateIndex(std::string table, const IndexSpec& spec) {
+  Flush();
   Savepoint sp(*this);
   CreateIndexNoSave(table, spec);
   if (spec.primary) RebuildTriggers(Table(table).name);
@@ -829,6 +914,7 @@ void ConnectionImpl::CreateIndex(std::string table, const IndexSpec& spec) {
 }
 
 void ConnectionImpl::DropIndex(std::string table, std::string name) {
+  Flush();
   TableInfo t = Table(table);
   for (const IndexInfo& ix : IndexesOf(t.name)) {
     if (!SameName(ix.name, name)) continue;
@@ -852,6 +938,7 @@ void ConnectionImpl::DropIndex(std::string table, std::string name) {
 }
 
 void ConnectionImpl::CreateQuery(std::string name, const std::string& sql) {
+  Flush();
   bool isTable = false;
   if (NameTaken(name, isTable)) Raise(kErrObjectExists, name);
   sqlite3_stmt* s = Prepare("INSERT INTO MSysQueries(Name, SQL) VALUES (?1, ?2)");
@@ -866,6 +953,7 @@ void ConnectionImpl::CreateQuery(std::string name, const std::string& sql) {
 }
 
 void ConnectionImpl::DeleteQuery(std::string name) {
+  Flush();
   std::string stored;
   for (const auto& [n, text] : Queries())
     if (SameName(n, name)) stored = n;
@@ -896,6 +984,7 @@ void ConnectionImpl::RegisterTable(const TableInfo& table) {
 // ----------------------------------------------------------- transactions
 
 void ConnectionImpl::Begin() {
+  Flush();
   Exec(transDepth_ == 0 ? std::string("BEGIN") : "SAVEPOINT qrw_trans_" + std::to_string(transDepth_));
   ++transDepth_;
 }

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -105,7 +106,13 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   std::string QueryName(std::string_view name) override;
   void SchemaChanged() override;
   void RegisterTable(const TableInfo& table) override;
-  void Flush() override {}
+  // Per-row recordset work runs in batches: one transaction that is
+  // committed when a recordset reaches either end or closes, after a short
+  // time or many rows, before every schema change and before any error
+  // surfaces. Flush commits the open batch.
+  void Flush() override;
+  void BatchRead();
+  void BatchWrite();
 
   bool IsOpen() const { return db_ != nullptr; }
   void Close();
@@ -179,7 +186,14 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   std::int64_t metaGeneration_ = 0;
   int transDepth_ = 0;
   int nextId_ = 0;
+  bool batch_ = false;
+  bool batchWrites_ = false;
+  int batchOps_ = 0;
+  std::chrono::steady_clock::time_point batchStart_;
 };
+
+// Commits every open batch (before an error surfaces, and at exit).
+void FlushAllBatches() noexcept;
 
 // Runs a group of statements as one unit: everything or nothing.
 class Savepoint {

@@ -1,6 +1,7 @@
 #include "engine/ErrorCodes.h"
 
 #include "engine/Engine.h"
+#include "engine/EngineImpl.h"
 
 namespace qrw::engine {
 
@@ -53,6 +54,8 @@ std::string Describe(long number) {
 }
 
 void RaiseText(long number, const std::string& fullDescription) {
+  // What was written before the failure stays written.
+  FlushAllBatches();
   Error err(number, fullDescription);
   Engine::Instance().SetErrors({err});
   throw err;

@@ -607,7 +607,12 @@ class DatabaseImpl : public DatabaseObject {
  public:
   explicit DatabaseImpl(std::shared_ptr<ConnectionImpl> conn)
       : conn_(std::move(conn)), tableDefs_(conn_), queryDefs_(conn_) {}
-  ~DatabaseImpl() override = default;
+  ~DatabaseImpl() override {
+    try {
+      conn_->Flush();
+    } catch (const Error&) {
+    }
+  }
 
   std::string Name() override { return conn_->Path(); }
   TableDefs& GetTableDefs() override {
@@ -637,6 +642,7 @@ class DatabaseImpl : public DatabaseObject {
   void Execute(const std::string& sql) override {
     Live();
     affected_ = 0;
+    conn_->Flush();  // a statement runs and commits on its own
     affected_ = sql::Execute(conn_, sql);
   }
   long RecordsAffected() override { return affected_; }

@@ -213,6 +213,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
       pos_ = Count();
       eof_ = true;
       bof_ = Count() == 0;
+      conn_->Flush();  // the end of a record loop
     }
   }
   void MovePrevious() override {
@@ -227,6 +228,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
       pos_ = -1;
       bof_ = true;
       eof_ = Count() == 0;
+      conn_->Flush();
     }
   }
   void MoveFirst() override {
@@ -278,6 +280,15 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
     if (closed_) return;
     closed_ = true;
     ReleaseRows();
+    if (conn_->IsOpen()) conn_->Flush();
+  }
+  ~RsBase() override {
+    if (conn_->IsOpen()) {
+      try {
+        conn_->Flush();
+      } catch (const Error&) {
+      }
+    }
   }
 
   // Field access, by column index.
@@ -465,6 +476,7 @@ class TableRs : public RsBase {
   void Delete() override {
     RequireCurrent();
     ClearBuffer();
+    conn_->BatchWrite();
     sqlite3_stmt* s = conn_->Prepare("DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?1");
     StmtUse use(s);
     sqlite3_bind_int64(s, 1, keys_.At(pos_));
@@ -481,6 +493,7 @@ class TableRs : public RsBase {
  protected:
   std::int64_t Count() override { return keys_.Size(); }
   bool LoadRow(std::int64_t pos) override {
+    conn_->BatchRead();
     sqlite3_stmt* s = conn_->Prepare(readSql_);
     StmtUse use(s);
     sqlite3_bind_int64(s, 1, keys_.At(pos));
@@ -503,6 +516,7 @@ class TableRs : public RsBase {
       sets += (sets.empty() ? "" : ", ") + QuoteId(columns_[i].name) + " = ?" + std::to_string(dirty.size());
     }
     if (dirty.empty()) return;
+    conn_->BatchWrite();
     std::int64_t key = keys_.At(pos_);
     sqlite3_stmt* s = conn_->Prepare("UPDATE " + QuoteId(table_) + " SET " + sets + " WHERE rowid = ?" +
                                      std::to_string(dirty.size() + 1));
@@ -531,6 +545,7 @@ class TableRs : public RsBase {
     }
     // A new key above every key this recordset has seen, so a key freed by
     // a deletion is never handed out again while its old position exists.
+    conn_->BatchWrite();
     std::int64_t tableMax = 0;
     {
       sqlite3_stmt* s = conn_->Prepare("SELECT max(rowid) FROM " + QuoteId(table_));
@@ -626,6 +641,7 @@ class SnapshotRs : public RsBase {
       row_ = rows_[static_cast<std::size_t>(pos)];
       return true;
     }
+    conn_->BatchRead();
     sqlite3_stmt* s = read_.get();
     sqlite3_bind_int64(s, 1, pos + 1);
     int rc = sqlite3_step(s);

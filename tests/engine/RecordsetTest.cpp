@@ -88,7 +88,6 @@ TEST_F(RecordsetTest, EditUpdateWritesAndCancelUpdateDiscards) {
   rs->Set("Shipped", Variant("2022-02-03"));
   rs->Update();
   EXPECT_EQ(rs->GetEditMode(), dbEditNone);
-  EXPECT_EQ(RawText("SELECT Name || '|' || Done || '|' || Shipped FROM Items WHERE Code=1"), "uno|0|2022-02-03");
   rs->Edit();
   rs->Set("Name", Variant("lost"));
   rs->CancelUpdate();
@@ -96,10 +95,11 @@ TEST_F(RecordsetTest, EditUpdateWritesAndCancelUpdateDiscards) {
   rs->Edit();
   rs->Set("Name", Variant("moved"));
   rs->MoveNext();  // leaving the row drops the edit
-  EXPECT_EQ(RawText("SELECT Name FROM Items WHERE Code=1"), "uno");
   rs->Edit();
   rs->Set("Done", Variant::Bool(true));
   rs->Update();
+  rs->Close();  // other connections see the writes once the recordset lets go
+  EXPECT_EQ(RawText("SELECT Name || '|' || Done || '|' || Shipped FROM Items WHERE Code=1"), "uno|0|2022-02-03");
   EXPECT_EQ(RawText("SELECT Done FROM Items WHERE Code=2"), "-1");
 }
 
@@ -196,14 +196,15 @@ TEST_F(RecordsetTest, DeletedRowAnswersDeletedUntilMovedAndIsSkipped) {
     last = code;
     rs->MoveNext();
   }
-  EXPECT_EQ(RawText("SELECT group_concat(Code, ',') FROM Items"), "1,2,3,4");
+  EXPECT_EQ(RawText("SELECT group_concat(Code, ',') FROM Items"), "1,2,3,4");  // the loop's end committed
   rs->MoveFirst();
   EXPECT_EQ(Codes(rs), (std::vector<long>{1, 2, 3, 4}));
   EXPECT_EQ(rs->RecordCount(), 4);
 
   // A row deleted by a statement meanwhile is skipped too.
   Recordset again = db_->OpenRecordset("Items");
-  Raw("DELETE FROM Items WHERE Code=2");
+  db_->Execute("DELETE FROM Items WHERE Code=2");
+  EXPECT_EQ(db_->RecordsAffected(), 1);
   EXPECT_EQ(Codes(again), (std::vector<long>{1, 3, 4}));
 }
 
@@ -216,6 +217,29 @@ TEST_F(RecordsetTest, NewKeysNeverReuseADeletedRowsKey) {
   rs->Update();
   rs->MoveFirst();
   EXPECT_EQ(Codes(rs), (std::vector<long>{1, 2, 5}));
+}
+
+TEST_F(RecordsetTest, WritesBeforeAFailureAreCommittedWhenItSurfaces) {
+  // Per-row writes are batched; a failure must not take earlier rows with it.
+  Recordset rs = db_->OpenRecordset("Items");
+  long err = 0;
+  for (; !rs->Eof() && !err; rs->MoveNext()) {
+    rs->Edit();
+    Variant qty = rs->Get("Code").ToLong() == 3 ? Variant("oops") : Variant(10);
+    err = ErrorOf([&] { rs->Set("Qty", qty); });
+    if (!err) rs->Update();
+  }
+  EXPECT_EQ(err, kErrConversion);
+  EXPECT_EQ(RawText("SELECT group_concat(Qty, ',') FROM Items"), "10,10,3");
+  // A recordset that goes away commits too.
+  {
+    Recordset other = db_->OpenRecordset("Items");
+    other->MoveLast();
+    other->Edit();
+    other->Set("Qty", Variant(30));
+    other->Update();
+  }
+  EXPECT_EQ(RawText("SELECT Qty FROM Items WHERE Code=3"), "30");
 }
 
 TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {

@@ -207,6 +207,7 @@ TEST_F(SchemaTest, AutoIncrementNumbersExistingAndNewRows) {
   rs->AddNew();
   rs->Set("ItemNumb", Variant("D4"));
   rs->Update();
+  rs->Close();
   EXPECT_EQ(RawText("SELECT ID FROM Stock WHERE ItemNumb='D4'"), "4");
   Field bad = t->CreateField("NotLong", dbDouble);
   bad->SetAttributes(dbAutoIncrField);
