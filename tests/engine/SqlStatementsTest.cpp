@@ -221,3 +221,98 @@ TEST_F(SqlTest, EmailAndMountingInserts) {
 
 }  // namespace
 }  // namespace qrw::sqltest
+
+namespace qrw::sqltest {
+namespace {
+
+// The remaining texts of the upgrade, each run once on tables holding
+// what it names; each with the effect the upgrade counts on.
+TEST_F(SqlTest, RemainingUpgradeTextsRun) {
+  Raw("CREATE TABLE rPrinter2ResolutionLF (PrinterName VARCHAR(50) COLLATE NOCASE, Factor DOUBLE DEFAULT 0, Code INTEGER);"
+      "INSERT INTO rPrinter2ResolutionLF VALUES ('b', 2, NULL), ('A', 3, NULL), ('a', 1, NULL);"
+      "CREATE TABLE ItemDetails (Control VARCHAR(10) COLLATE NOCASE, Item INTEGER DEFAULT 0, ItemType VARCHAR(20) COLLATE NOCASE,"
+      " Up INTEGER DEFAULT 0, Center VARCHAR(10) COLLATE NOCASE, BleedArea DOUBLE DEFAULT 0, SpaceBetweenImages DOUBLE DEFAULT 0,"
+      " MarksOrBleedSpaceL DOUBLE DEFAULT 0, MarksOrBleedSpaceR DOUBLE DEFAULT 0, MarksOrBleedSpaceT DOUBLE DEFAULT 0,"
+      " MarksOrBleedSpaceB DOUBLE DEFAULT 0, AdditionalSpaceL DOUBLE DEFAULT 0, AdditionalSpaceR DOUBLE DEFAULT 0,"
+      " AdditionalSpaceT DOUBLE DEFAULT 0, AdditionalSpaceB DOUBLE DEFAULT 0, STTab VARCHAR(30) COLLATE NOCASE);"
+      "INSERT INTO ItemDetails (Control, Item, ItemType, Up, BleedArea, SpaceBetweenImages) VALUES"
+      " ('Q2', 1, 'General', 4, 0.125, 0.25), ('Q1', 2, 'general', 8, 0, 0), ('Q1', 1, 'General', 2, 0, 0),"
+      " ('Q1', 3, 'BinderyPreP', 1, 0, 0), ('ST0001', 1, 'Sheets', 1, 0, 0);"
+      "CREATE TABLE EmailMessages (Code INTEGER DEFAULT 0, Message TEXT COLLATE NOCASE);"
+      "CREATE TABLE Customer (bCOMPANY VARCHAR(50) COLLATE NOCASE, QBCustomerName VARCHAR(50) COLLATE NOCASE);"
+      "INSERT INTO Customer VALUES ('Acme', NULL);"
+      "CREATE TABLE StockColors (sType VARCHAR(20) COLLATE NOCASE);"
+      "INSERT INTO StockColors VALUES ('SheetStockLF'), ('Other');"
+      "CREATE TABLE rItemNumb (StockName VARCHAR(50) COLLATE NOCASE, StockSize VARCHAR(20) COLLATE NOCASE,"
+      " Color VARCHAR(20) COLLATE NOCASE, StockType VARCHAR(20) COLLATE NOCASE);"
+      "INSERT INTO rItemNumb VALUES ('M', '24', 'W', 'SheetStockLF'), ('B', '48', 'W', 'MountingBoardLF');"
+      "CREATE TABLE PrePressOptions (Selection VARCHAR(50) COLLATE NOCASE);"
+      "CREATE TABLE PressRates (Selection VARCHAR(50) COLLATE NOCASE); INSERT INTO PressRates VALUES ('Press 1');"
+      "CREATE TABLE NewPrinters (Selection VARCHAR(50) COLLATE NOCASE); INSERT INTO NewPrinters VALUES ('Printer 1');"
+      "CREATE TABLE OrderHeader (Control VARCHAR(10) COLLATE NOCASE, wocomment TEXT COLLATE NOCASE,"
+      " invcomment TEXT COLLATE NOCASE);"
+      "INSERT INTO OrderHeader VALUES ('Q2', '   ', NULL), ('Q1', NULL, ' note '), ('Q3', NULL, NULL);"
+      "CREATE TABLE Defaults (s7 VARCHAR(20) COLLATE NOCASE); INSERT INTO Defaults VALUES ('40000');"
+      "CREATE TABLE System (Program VARCHAR(10) COLLATE NOCASE); INSERT INTO System VALUES ('VDL');"
+      "CREATE TABLE StockLF (Code INTEGER DEFAULT 0, Selection VARCHAR(50) COLLATE NOCASE, PaPerType VARCHAR(30) COLLATE NOCASE,"
+      " Color_Mult DOUBLE DEFAULT 0, Min_Cost CURRENCY DEFAULT 0, Spec_order BOOLEAN DEFAULT 0, qFactor BOOLEAN DEFAULT 0,"
+      " rollStock BOOLEAN DEFAULT 0, StockType VARCHAR(20) COLLATE NOCASE, ApplicationFactor DOUBLE DEFAULT 0);"
+      "CREATE TABLE rStock2CostLF (PaperName VARCHAR(50) COLLATE NOCASE, paperSize VARCHAR(20) COLLATE NOCASE,"
+      " MarkUp DOUBLE DEFAULT 0, Cost DOUBLE DEFAULT 0);");
+  Open();
+
+  auto column = [&](const std::string& sql, const std::string& field) { return Column(db_->OpenRecordset(sql), field); };
+  using V = std::vector<std::string>;
+
+  EXPECT_EQ(column("Select * From rPrinter2ResolutionLF Order By PrinterName, Factor", "Factor"), (V{"1", "3", "2"}));
+  EXPECT_EQ(column("Select * From ItemDetails Where ItemType = 'General' And Up > 3 Order By Control, Item", "Item"),
+            (V{"2", "1"}));
+  Run("Update ItemDetails Set Center = 'BP' Where ItemType = 'BinderyPreP'");
+  EXPECT_EQ(One("SELECT Center FROM ItemDetails WHERE Item = 3"), "BP");
+  Run("Insert Into EmailMessages (Code, Message) Values (10, 'Thank you for the opportunity to quote this job for you.')");
+  EXPECT_EQ(One("SELECT Code || ':' || Message FROM EmailMessages"),
+            "10:Thank you for the opportunity to quote this job for you.");
+  Run("Update Customer Set QBCustomerName = bCOMPANY");
+  EXPECT_EQ(One("SELECT QBCustomerName FROM Customer"), "Acme");
+
+  Run("UPDATE rItemNumb SET rItemNumb.StockType = 'RollPaperLF' WHERE rItemNumb.StockType='SheetStockLF'");
+  Run("UPDATE rItemNumb SET rItemNumb.StockSize = 'NONE' WHERE rItemNumb.StockType='MountingBoardLF'");
+  Run("UPDATE rItemNumb SET rItemNumb.Color = 'NONE' WHERE rItemNumb.StockType='MountingBoardLF'");
+  Run("UPDATE StockColors SET StockColors.sType = 'RollPaperLF' WHERE StockColors.sType='SheetStockLF'");
+  Run("UPDATE rItemNumb SET rItemNumb.Color = 'NONE' WHERE rItemNumb.StockType ='RollPaperLF'");
+  EXPECT_EQ(Rows("SELECT * FROM rItemNumb ORDER BY StockName"),
+            (V{"B|NONE|NONE|MountingBoardLF", "M|24|NONE|RollPaperLF"}));
+  EXPECT_EQ(Rows("SELECT sType FROM StockColors ORDER BY 1"), (V{"Other", "RollPaperLF"}));
+
+  Run("Update ItemDetails Set MarksOrBleedSpaceL = BleedArea, MarksOrBleedSpaceR = BleedArea, MarksOrBleedSpaceT = "
+      "BleedArea, MarksOrBleedSpaceB = BleedArea");
+  Run("Update ItemDetails Set AdditionalSpaceL = SpaceBetweenImages, AdditionalSpaceR = SpaceBetweenImages, "
+      "AdditionalSpaceT = SpaceBetweenImages, AdditionalSpaceB = SpaceBetweenImages");
+  EXPECT_EQ(One("SELECT MarksOrBleedSpaceL, MarksOrBleedSpaceB, AdditionalSpaceR, AdditionalSpaceT FROM ItemDetails"
+                " WHERE Control = 'Q2'"),
+            "0.125|0.125|0.25|0.25");
+
+  EXPECT_TRUE(db_->OpenRecordset("Select * From PrePressOptions")->Eof());
+  EXPECT_EQ(column("Select Selection from PressRates", "Selection"), (V{"Press 1"}));
+  EXPECT_EQ(column("Select Selection From NewPrinters", "Selection"), (V{"Printer 1"}));
+  Run("Update ItemDetails Set STTab=ItemType Where Control='ST0001'");
+  EXPECT_EQ(column("Select STTab From ItemDetails Where Control='ST0001'", "STTab"), (V{"Sheets"}));
+  EXPECT_TRUE(db_->OpenRecordset("Select * from OrderHeader Where Control = 'ST0090'")->Eof());
+  EXPECT_EQ(column("Select * From orderheader Where len(trim(wocomment))>0 or len(trim(invcomment))>0 Order By Control",
+                   "Control"),
+            (V{"Q1"}));
+  EXPECT_EQ(column("Select s7 from Defaults", "s7"), (V{"40000"}));
+  EXPECT_EQ(column("Select Program From System", "Program"), (V{"VDL"}));
+  EXPECT_EQ(column("Select * From Defaults", "s7"), (V{"40000"}));
+
+  Run("Insert Into StockLF ( Code, Selection, PaPerType, Color_Mult, Min_Cost, Spec_order, qFactor, rollStock, StockType, "
+      "ApplicationFactor ) Values ( 10, 'GENERAL LAMINATE MATERIAL', 'Gloss', 1, 0, -1, -1, -1, 'RollLaminate', 1 )");
+  Run("Insert Into rStock2CostLF ( PaperName, paperSize, MarkUp, Cost ) Values ( 'GENERAL LAMINATE MATERIAL', '30', 2, 2.5 )");
+  EXPECT_EQ(One("SELECT Code, Spec_order, rollStock, StockType FROM StockLF"), "10|-1|-1|RollLaminate");
+  EXPECT_EQ(One("SELECT paperSize, Cost FROM rStock2CostLF"), "30|2.5");
+  EXPECT_EQ(column("Select * From StockLF Where StockType = 'RollLaminate'", "Selection"),
+            (V{"GENERAL LAMINATE MATERIAL"}));
+}
+
+}  // namespace
+}  // namespace qrw::sqltest

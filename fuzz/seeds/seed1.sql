@@ -1,0 +1,1 @@
+Update t Set b = Mid(b, 1, 127 - 1) & '3' & Mid(b, 127 + 1)

@@ -1,0 +1,1 @@
+Delete t.* From t Inner Join u On t.a = u.a Where u.g Like 'o*'

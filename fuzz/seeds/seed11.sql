@@ -1,0 +1,1 @@
+Select Count(*), Sum(c), b From t Group By b Having Count(*) > 0

@@ -1,0 +1,1 @@
+Select a From t Where a In (Select a From u) And b Between 'a' And 'z'

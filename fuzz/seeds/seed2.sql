@@ -1,0 +1,1 @@
+Update t Set b = 'x' Where Not e

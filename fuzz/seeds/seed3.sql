@@ -1,0 +1,1 @@
+Select * Into n From t Where 1=2

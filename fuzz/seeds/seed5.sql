@@ -1,0 +1,1 @@
+Select * From t Where Len(b & '')>0 Order By b desc

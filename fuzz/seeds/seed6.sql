@@ -1,0 +1,1 @@
+Select * From (q Inner Join u On q.a = u.a) Order By b, g

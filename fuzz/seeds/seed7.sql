@@ -1,0 +1,1 @@
+SELECT t.*, u.* FROM (t LEFT JOIN u ON t.a = u.a) Where t.b = "x""y" And u.g = '1'

@@ -1,0 +1,1 @@
+Insert Into u (a, g) Select a, b From t Where IsNull(c) or Len(b)=0

@@ -1,0 +1,1 @@
+Update t Set c = c * 60, a = a \ 2, f = IIf(e, 'y', Null) Where d > #1/1/2000#
