@@ -35,9 +35,9 @@ TEST_F(UpgradeTest, ItemNumbersFollowTheLargeFormatStocksAndSizes) {
       ('Matte', '36', 'B', 'RollPaperLF'), ('Matte', '36', 'C', 'RollPaperLF'),
       ('Matte', '48', 'NONE', 'RollPaperLF'), ('Old Paper', '24', 'NONE', 'RollPaperLF'),
       ('Foam Board', '20x30', 'Black', 'MountingBoardLF'), ('Gator Board', 'NONE', 'NONE', 'MountingBoardLF'),
-      ('Plain', '8.5x11', 'White', 'Sheet');
+      ('Plain', '8.5x11', 'White', 'Sheet'), (NULL, '24', 'NONE', 'RollPaperLF');
     INSERT INTO StockColors VALUES ('SheetStockLF', 'White'), ('Sheet', 'Blue');)");
-  RunTwice([] { UpgradeLargeFormatStock(); });
+  RunTwice([] { UpgradeLargeFormatStock(); });  // a row without a stock name is an orphan too
   EXPECT_EQ(Rows("Select StockName, StockSize, Color, StockType From rItemNumb "
                  "Order By StockType, StockName, StockSize"),
             (Strings{"Foam Board|NONE|NONE|MountingBoardLF", "Clear Film|3'|NONE|RollLaminateLF",

@@ -12,57 +12,9 @@
 #include <string>
 #include <vector>
 
-#include <sqlite3.h>
-
-#include "engine/Engine.h"
-#include "platform/MessageBox.h"
-#include "platform/Variant.h"
-#include "schema/Shared.h"
+#include "schema/TestDb.h"
 
 namespace qrw::testing {
-
-// A temporary folder holding one database file made with plain SQLite.
-class UpgradeDbFile {
- public:
-  explicit UpgradeDbFile(const std::string& ddl) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qrw-upgrade-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = tmpl;
-    path_ = dir_ + "/QRWdata.MDB";
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open(path_.c_str(), &raw);
-    std::string message;
-    if (rc == SQLITE_OK) {
-      char* err = nullptr;
-      rc = sqlite3_exec(raw, ddl.c_str(), nullptr, nullptr, &err);
-      message = err ? err : "";
-      sqlite3_free(err);
-    }
-    sqlite3_close(raw);
-    if (rc != SQLITE_OK) throw std::runtime_error("cannot build " + path_ + ": " + message);
-  }
-  ~UpgradeDbFile() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  UpgradeDbFile(const UpgradeDbFile&) = delete;
-  UpgradeDbFile& operator=(const UpgradeDbFile&) = delete;
-
-  const std::string& Dir() const { return dir_; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string dir_;
-  std::string path_;
-};
-
-inline void CloseQuietly(Database& db) {
-  try {
-    if (db) db->Close();
-  } catch (const Error&) {
-  }
-  db.Clear();
-}
 
 // Every table the groups of the script expect to find, with the fields
 // they read, retype, rename or remove.
@@ -97,8 +49,8 @@ class UpgradeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // The scratch folder of the script lands under drive C of this folder.
-    scratch_ = std::make_unique<UpgradeDbFile>("");
-    dataHome_ = scratch_->Dir();
+    scratch_ = std::make_unique<TempDbFile>("");
+    dataHome_ = std::filesystem::path(scratch_->Path()).parent_path().string();
     const char* old = getenv("XDG_DATA_HOME");
     hadDataHome_ = old != nullptr;
     if (old) oldDataHome_ = old;
@@ -117,7 +69,7 @@ class UpgradeTest : public ::testing::Test {
   void Build(const std::string& extraSql = "") {
     DataDb.Clear();
     CloseQuietly(db_);
-    file_ = std::make_unique<UpgradeDbFile>(std::string(kOlderProductDdl) + extraSql);
+    file_ = std::make_unique<TempDbFile>(std::string(kOlderProductDdl) + extraSql);
     Reopen();
   }
 
@@ -126,7 +78,7 @@ class UpgradeTest : public ::testing::Test {
   void Reopen() {
     DataDb.Clear();
     CloseQuietly(db_);
-    db_ = Engine::Instance().OpenDatabase(file_->Path());
+    db_ = file_->Open();
     DataDb = db_;
   }
 
@@ -212,8 +164,8 @@ class UpgradeTest : public ::testing::Test {
 
   std::string ScratchFolder() const { return dataHome_ + "/Quarrow/drive_c/temp/temp"; }
 
-  std::unique_ptr<UpgradeDbFile> file_;
-  std::unique_ptr<UpgradeDbFile> scratch_;
+  std::unique_ptr<TempDbFile> file_;
+  std::unique_ptr<TempDbFile> scratch_;
   Database db_;
   ScopedScriptedBoxes boxes_;
   std::string dataHome_;
