@@ -715,7 +715,7 @@ void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
   for (const PropertyInfo& p : column.properties) AddProperty(t.name, column.info.name, p);
   SchemaChanged();
   if (column.position) MoveColumn(t.name, column.info.name, *column.position);
-  if (autoInc) RebuildTriggers(t.name);
+  RebuildTriggers(t.name);
   sp.Commit();
   SchemaChanged();
 }

@@ -156,5 +156,19 @@ TEST_F(QueryTest, SavedQueriesStoreTheirTextExactly) {
   EXPECT_EQ(ErrorOf([&] { db_->GetTableDefs().Append(t); }), kErrObjectExists);
 }
 
+TEST_F(QueryTest, OpenRecordsetTellsTablesQueriesAndSqlApart) {
+  db_.Clear();
+  Raw("INSERT INTO StockLF VALUES(1),(2),(3); CREATE TABLE QStock(x INTEGER); INSERT INTO QStock VALUES(99);");
+  Open();
+  db_->CreateQueryDef("QBig", "SELECT x FROM StockLF WHERE x > 1");
+  Recordset byTable = db_->OpenRecordset("stocklf");
+  EXPECT_EQ(byTable->RecordCount(), 3);
+  Recordset byQuery = db_->OpenRecordset("QBIG");
+  EXPECT_EQ(byQuery->Get("x").ToLong(), 2);
+  Recordset bySql = db_->OpenRecordset("SELECT x FROM QStock");
+  EXPECT_EQ(bySql->Get("x").ToLong(), 99);
+  EXPECT_NE(ErrorOf([&] { db_->OpenRecordset("NoSuchThing"); }), 0);
+}
+
 }  // namespace
 }  // namespace qrw::test
