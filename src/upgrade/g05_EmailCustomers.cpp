@@ -82,8 +82,7 @@ void MakeScratchFolder() {
   // "c:\temp" itself is missing on a fresh machine here; create every
   // missing level rather than stop the run on it.
   std::filesystem::create_directories(folder, ec);
-  if (ec || !std::filesystem::is_directory(folder))
-    throw Error(75, "Path/File access error");
+  if (ec || !std::filesystem::is_directory(folder)) rt::Raise(75);  // path/file access error
 }
 
 void UpgradeEmailAndCustomers() {
