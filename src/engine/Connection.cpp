@@ -133,7 +133,14 @@ std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
   // Per-row writes stay cheap with a write-ahead log; NORMAL sync keeps the
   // file consistent after a crash. If another reader blocks the switch the
   // file keeps its journal mode.
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
+      const unsigned char* mode = sqlite3_column_text(s, 0);
+      conn->wal_ = mode && SameName(reinterpret_cast<const char*>(mode), "wal");
+    }
+    sqlite3_finalize(s);
+  }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
 
   conn->db_ = db;
@@ -249,7 +256,9 @@ void ConnectionImpl::BatchRead() {
     if (++batchOps_ < kBatchRows && std::chrono::steady_clock::now() - batchStart_ < kBatchTime) return;
     Flush();
   }
-  if (transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
+  // Batches need the write-ahead log: there a commit never waits for
+  // readers, so it cannot fail for a lock after the writes were accepted.
+  if (!wal_ || transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
   Exec("BEGIN");
   batch_ = true;
   batchWrites_ = false;
@@ -265,7 +274,9 @@ void ConnectionImpl::BatchWrite() {
   // A batch that only read may hold an old snapshot that cannot write; a
   // writing batch takes the write lock up front.
   Flush();
-  if (transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
+  // Batches need the write-ahead log: there a commit never waits for
+  // readers, so it cannot fail for a lock after the writes were accepted.
+  if (!wal_ || transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
   Exec("BEGIN IMMEDIATE");
   batch_ = true;
   batchWrites_ = true;

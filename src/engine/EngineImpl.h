@@ -186,6 +186,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   std::int64_t metaGeneration_ = 0;
   int transDepth_ = 0;
   int nextId_ = 0;
+  bool wal_ = false;
   bool batch_ = false;
   bool batchWrites_ = false;
   int batchOps_ = 0;

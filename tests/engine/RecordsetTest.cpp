@@ -265,6 +265,21 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
   long expected = 0;
   for (long i = 1; i <= 60000; ++i) expected += i % 7;
   EXPECT_EQ(sum, expected);
+
+  // A read-only result too big to hold is taken into a temporary table,
+  // in its order.
+  rs->Close();
+  db_->Execute("INSERT INTO Big (n) SELECT n + 60001 FROM Big");
+  Recordset snap = db_->OpenRecordset("SELECT n, n * 2 AS twice, 'x' AS c FROM Big ORDER BY n DESC");
+  EXPECT_FALSE(snap->Updatable());
+  EXPECT_EQ(ErrorOf([&] { snap->Edit(); }), kErrReadOnly);
+  EXPECT_EQ(snap->Get("n").ToLong(), 120002);
+  EXPECT_EQ(snap->Get("twice").ToLong(), 240004);
+  snap->MoveLast();
+  EXPECT_EQ(snap->Get("n").ToLong(), 1);
+  EXPECT_EQ(snap->RecordCount(), 120002);
+  snap->MovePrevious();
+  EXPECT_EQ(snap->Get("n").ToLong(), 2);
 }
 
 }  // namespace
