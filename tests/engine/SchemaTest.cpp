@@ -45,6 +45,35 @@ TEST_F(SchemaTest, PlainSqliteTableReadsAsProductTable) {
   EXPECT_EQ(ErrorOf([&] { t->GetFields().Item("Cost")->Value(); }), kErrInvalidOperation);
 }
 
+TEST_F(SchemaTest, OtherToolsDeclaredTypesReadBySqliteAffinity) {
+  Raw("CREATE TABLE Imported(a NVARCHAR(40), b CHARACTER(300), c CLOB, d BIGINT, e NUMERIC, f, g REAL, h BLOB, "
+      "i DATE, j MONEY, k BIT, l VARCHAR, m TEXT(12), n INTEGER PRIMARY KEY, o VARCHAR(5) NOT NULL UNIQUE);"
+      "INSERT INTO Imported(d, o) VALUES('not a number', 'x');");
+  db_->GetTableDefs().Refresh();
+  TableDef t = db_->GetTableDefs().Item("Imported");
+  struct {
+    const char* name;
+    int type;
+    long size;
+  } expect[] = {{"a", dbText, 40}, {"b", dbText, 255}, {"c", dbMemo, 0}, {"d", dbLong, 4},
+                {"e", dbDouble, 8}, {"f", dbMemo, 0}, {"g", dbDouble, 8}, {"h", dbLongBinary, 0},
+                {"i", dbDate, 8}, {"j", dbCurrency, 8}, {"k", dbBoolean, 1}, {"l", dbMemo, 0},
+                {"m", dbText, 12}, {"n", dbLong, 4}, {"o", dbText, 5}};
+  for (const auto& e : expect) {
+    Field f = t->GetFields().Item(e.name);
+    EXPECT_EQ(f->Type(), e.type) << e.name;
+    EXPECT_EQ(f->Size(), e.size) << e.name;
+  }
+  EXPECT_TRUE(t->GetFields().Item("o")->Required());
+  // The UNIQUE constraint's own index is listed; the rowid key has none.
+  ASSERT_EQ(t->GetIndexes().Count(), 1);
+  EXPECT_TRUE(t->GetIndexes().Item(0)->Unique());
+  EXPECT_EQ(ErrorOf([&] { t->GetIndexes().Delete(t->GetIndexes().Item(0)->Name()); }), kErrInvalidOperation);
+  // A value that does not fit its field is read as stored, not lost.
+  Recordset rs = db_->OpenRecordset("Imported");
+  EXPECT_TRUE(rs->Get("d").SameAs(Variant("not a number")));
+}
+
 TEST_F(SchemaTest, TableDefsListEngineTablesAsSystemTablesInStableOrder) {
   std::vector<std::string> names;
   for (TableDef& t : db_->GetTableDefs().Members()) names.push_back(t->Name());
