@@ -21,6 +21,9 @@ TEST_F(SettingsTest, StampKeepsTheFirstFifteenCharacters) {
                 present + ");");
     StampDataLevel("40252");
     EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{stamped})) << present;
+    // Stamping again never grows a short value.
+    StampDataLevel("40252");
+    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{stamped})) << present;
   }
   StampDataLevel("40252");  // a second run changes nothing
   EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{"ABCDEFGHIJKLMNO40252"}));
