@@ -138,8 +138,20 @@ TEST_F(SqlStockTest, SavedQueriesAsSources) {
   Recordset boards = db_->OpenRecordset(
       "Select * From (QMountingBoardLF Inner Join rStock2CostLF On QMountingBoardLF.Selection = rStock2CostLF.PaperName) "
       "Order By Selection ");
-  EXPECT_EQ(boards->RecordCount() >= 0, true);
+  EXPECT_FALSE(boards->Updatable());
   EXPECT_EQ(Column(boards, "PaperSize").size(), 2u);
+
+  // A query that only filters one table can be edited through.
+  Recordset q = db_->OpenRecordset("Select Selection As Name From QRollPaperLF Where Code = 2");
+  ASSERT_TRUE(q->Updatable());
+  q->Edit();
+  q->Set("Name", Variant("Gloss"));
+  q->Update();
+  EXPECT_EQ(Column(db_->OpenRecordset("Select Selection From StockLF Where Code = 2"), "Selection"), (Strs{"Gloss"}));
+  q = db_->OpenRecordset("QMountingBoardLF");
+  EXPECT_TRUE(q->Updatable());
+  q->Delete();
+  EXPECT_EQ(Column(db_->OpenRecordset("Select Count(*) As N From StockLF"), "N"), (Strs{"3"}));
 
   // A query whose table is gone fails when used, not when the table goes.
   db_->CreateQueryDef("OldStock", "SELECT * From SheetStockLF");

@@ -541,7 +541,7 @@ Recordset OpenText(const std::shared_ptr<engine::Connection>& conn, const std::s
   if (updatable) {
     std::vector<engine::VisibleColumn> visible;
     for (const OutColumn& c : sel.columns) visible.push_back({c.tableColumn, c.name});
-    std::string keySql = "SELECT " + QuoteId(sel.baseAlias) + ".rowid" + sel.Tail();
+    std::string keySql = "SELECT " + sel.baseRowid + sel.Tail();
     CheckPrepares(db, keySql);
     return engine::MakeTableRecordset(conn, sel.baseTable, std::move(visible), keySql);
   }

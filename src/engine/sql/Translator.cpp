@@ -233,6 +233,7 @@ const engine::TableInfo& Translator::AddTableSource(Scope& scope, const std::str
   src.sqlAlias = NewAlias();
   src.base = true;
   src.tableName = t->name;
+  src.rowidSql = QuoteId(src.sqlAlias) + ".rowid";
   for (std::size_t i = 0; i < t->columns.size(); ++i) {
     SourceCol c;
     c.name = t->columns[i].name;
@@ -266,6 +267,11 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
   ScopeSource src;
   src.name = qualifier;
   src.sqlAlias = NewAlias();
+  // A query that only filters and picks fields of one table keeps its rows
+  // tied to that table's rows, so recordsets over it stay updatable.
+  bool rowsOfTable = sub.singleBase && !sub.distinct && !sub.aggregate && sub.limit.empty();
+  for (const OutColumn& oc : sub.columns)
+    if (!oc.plain || oc.tableColumn < 0 || oc.sourceIndex != 0) rowsOfTable = false;
   for (std::size_t i = 0; i < sub.columns.size(); ++i) {
     const OutColumn& oc = sub.columns[i];
     SourceCol c;
@@ -274,9 +280,18 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
     c.sql = QuoteId(src.sqlAlias) + ".c" + std::to_string(i);
     c.originTable = oc.originTable;
     c.originField = oc.originField;
+    if (rowsOfTable) c.tableColumn = oc.tableColumn;
     src.cols.push_back(std::move(c));
   }
-  fromSql = "(" + sub.Sql() + ") AS " + QuoteId(src.sqlAlias);
+  std::string subSql = sub.Sql();
+  if (rowsOfTable) {
+    std::string list;
+    for (std::size_t i = 0; i < sub.columns.size(); ++i) list += sub.columns[i].sql + " AS c" + std::to_string(i) + ", ";
+    subSql = sub.SqlWith(list + sub.baseRowid + " AS rid");
+    src.tableName = sub.baseTable;
+    src.rowidSql = QuoteId(src.sqlAlias) + ".rid";
+  }
+  fromSql = "(" + subSql + ") AS " + QuoteId(src.sqlAlias);
   scope.sources.push_back(std::move(src));
 }
 
@@ -346,10 +361,10 @@ SelectSql Translator::Select(const SelectStmt& s, const Scope* parent) {
   if (!s.from.empty()) out.from = " FROM " + FromList(s.from, scope);
 
   out.singleBase = s.from.size() == 1 && s.from[0]->kind == qrw::sql::Source::Table && scope.sources.size() == 1 &&
-                   scope.sources[0].base;
+                   !scope.sources[0].rowidSql.empty();
   if (out.singleBase) {
     out.baseTable = scope.sources[0].tableName;
-    out.baseAlias = scope.sources[0].sqlAlias;
+    out.baseRowid = scope.sources[0].rowidSql;
   }
   out.distinct = s.distinct;
 

@@ -36,7 +36,9 @@ struct ScopeSource {
   std::string sqlAlias;  // alias in the translated SQL
   std::deque<SourceCol> cols;
   bool base = false;       // a stored table (not a query or sub-select)
-  std::string tableName;   // stored name of the base table
+  std::string tableName;   // stored name of the table whose rows these are
+  std::string rowidSql;    // the rowid of that table's row; empty when the
+                           // rows are not one-to-one rows of one table
 };
 
 struct OutColumn;
@@ -81,10 +83,11 @@ struct SelectSql {
   std::string orderBy;  // " ORDER BY ..." or empty
   std::string limit;    // " LIMIT ..." or empty
   bool aggregate = false;
-  // The statement reads one stored table and nothing else.
+  // The statement reads the rows of one stored table and nothing else
+  // (directly or through saved queries that only filter and pick fields).
   bool singleBase = false;
   std::string baseTable;
-  std::string baseAlias;
+  std::string baseRowid;  // SQL of that table's rowid
 
   // SELECT with the given select list (every column by default, named c0,
   // c1, ... so that duplicate or odd names cannot clash).
