@@ -165,6 +165,13 @@ TEST_F(SqlStockTest, SavedQueriesAsSources) {
   long err = ErrorOf([&] { db_->OpenRecordset("Select * From LoopA"); });
   EXPECT_NE(err, 0);
   EXPECT_EQ(err, 3103);
+  // ... and so are queries that double at every level.
+  for (int i = 0; i < 20; ++i)
+    db_->CreateQueryDef("Fan" + std::to_string(i), "SELECT a.Code FROM Fan" + std::to_string(i + 1) + " AS a, Fan" +
+                                                       std::to_string(i + 1) + " AS b");
+  db_->CreateQueryDef("Fan20", "SELECT Code FROM StockLF");
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Fan0"); }), 3360);
+  EXPECT_EQ(Column(db_->OpenRecordset("Fan18"), "Code").size(), 81u);  // 3 stock rows, squared twice
 }
 
 TEST_F(SqlStockTest, SortingPutsNullFirstAndIgnoresCase) {

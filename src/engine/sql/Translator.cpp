@@ -17,6 +17,7 @@ namespace {
 // Saved queries may name saved queries; beyond this depth they are taken
 // to name each other in a circle.
 constexpr int kMaxQueryDepth = 32;
+constexpr int kMaxQueryExpansions = 256;
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -252,6 +253,9 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
                                 const std::string& sqlText, std::string& fromSql) {
   if (queryDepth_ >= kMaxQueryDepth)
     engine::RaiseText(kErrCircularQuery, "Circular reference caused by query '" + name + "'.");
+  // Queries that each name the next one twice would otherwise expand
+  // without practical end.
+  if (++expansions_ > kMaxQueryExpansions) engine::RaiseText(kErrTooComplex, "Query is too complex.");
   Statement st;
   try {
     st = Parse(sqlText);

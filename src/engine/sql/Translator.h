@@ -133,6 +133,7 @@ class Translator {
   std::vector<std::string> unknown_;
   int aliasCounter_ = 0;
   int queryDepth_ = 0;
+  int expansions_ = 0;
 };
 
 // Helpers shared with the executor.
