@@ -14,6 +14,7 @@ TEST_F(SettingsTest, StampKeepsTheFirstFifteenCharacters) {
       {"'ABCDEFGHIJKLMNO'", "ABCDEFGHIJKLMNO40252"},
       {"NULL", "40252"},
       {"'ABC'", "ABC40252"},
+      {"'ABCDEFGHIJKLMN'", "ABCDEFGHIJKLMN40252"},  // 19 characters once stamped
       {"'ABCDEFGHIJKLMNOPQRSTUVWXYZ'", "ABCDEFGHIJKLMNO40252"},
   };
   for (const auto& [present, stamped] : cases) {

@@ -65,13 +65,20 @@ TEST_F(AddFieldTest, AddFieldLetsAMissingTableReachTheCaller) {
 
 TEST_F(AddFieldTest, AddFieldInDbCounterAndDisplayProperties) {
   DataDb.Clear();  // works on the database given only
-  std::int16_t counter = 9999, four = 4, three = 3, zero = 0;
+  std::int16_t counter = 9999, four = 4, three = 3, zero = 0, textCounter = 9999;
   AddFieldInDb(db_, "Items", "ID", dbLong, counter);
   AddFieldInDb(db_, "Items", "Price", dbCurrency, four);
   AddFieldInDb(db_, "Items", "Rate", dbDouble, three);
   AddFieldInDb(db_, "Items", "Small", dbInteger, zero);
+  AddFieldInDb(db_, "Items", "Code", dbText, textCounter);  // text never counts
 
   EXPECT_EQ(counter, 1);
+  EXPECT_EQ(textCounter, 1);
+  Field code = StoredField(db_, "Items", "Code");
+  EXPECT_EQ(code->Type(), dbText);
+  EXPECT_EQ(code->Size(), 1);
+  EXPECT_FALSE(code->Attributes() & dbAutoIncrField);
+  EXPECT_TRUE(code->AllowZeroLength());
   Field id = StoredField(db_, "Items", "ID");
   EXPECT_EQ(id->Type(), dbLong);
   EXPECT_EQ(id->OrdinalPosition(), 0);
@@ -82,7 +89,7 @@ TEST_F(AddFieldTest, AddFieldInDbCounterAndDisplayProperties) {
   EXPECT_EQ(Places("Rate"), "3");
   EXPECT_EQ(Places("Small"), "<none>");
   EXPECT_EQ(testing::FieldNames(db_, "Items"),
-            (testing::Names{"ID", "Control", "ItemNumb", "Price", "Rate", "Small"}));
+            (testing::Names{"ID", "Control", "ItemNumb", "Price", "Rate", "Small", "Code"}));
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 

@@ -102,6 +102,14 @@ TEST_F(DataTableErrorTrapTest, CancelAnswersFalseAndLeavesTheVariable) {
   EXPECT_TRUE(rs_.SameObject(before));
   ASSERT_EQ(boxes_.Shown().size(), 2u);  // no directions for a syntax error
   ExpectMessageA(boxes_.Shown()[1], engine::kErrSyntaxFrom);
+
+  // Closing the box without an answer gives up as Cancel does.
+  boxes_.ClearShown();
+  boxes_.Queue(Answer::Closed);
+  EXPECT_FALSE(Open(-1, engine::kErrDiskOrNetwork));
+  EXPECT_EQ(flaky_->attempts, 20);
+  EXPECT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_TRUE(rs_.SameObject(before));
 }
 
 TEST_F(DataTableErrorTrapTest, BrokenConnectionGetsTheDirectionsBeforeRetrying) {
