@@ -28,12 +28,25 @@ void ReplaceQuery(const char* name, const char* sql, const char* oldName) {
   ResumeNext([&] { DataDb->GetQueryDefs().Delete(oldName); });
 }
 
+// The old sheet-stock table goes only once its rows are safe in StockLF:
+// a copy that fails (or a StockLF that is not a table) keeps it for the
+// next run rather than lose the large-format stock.
+void DropSheetStockIfCopied() {
+  bool copied = false;
+  ResumeNext([&] { copied = TableExists("StockLF", DataDb); });
+  if (copied) ResumeNext([] { DataDb->GetTableDefs().Delete("SheetStockLF"); });
+}
+
 void ReplaceSheetStock() {
   bool missing = true;
   ResumeNext([&] { missing = !TableExists("StockLF", DataDb); });
   if (missing) {
-    ResumeNext([] { DataDb->Execute("Select * Into StockLF From SheetStockLF Where true"); });
-    ResumeNext([] { DataDb->GetTableDefs().Delete("SheetStockLF"); });
+    bool copied = false;
+    ResumeNext([&] {
+      DataDb->Execute("Select * Into StockLF From SheetStockLF Where true");
+      copied = true;
+    });
+    if (copied) ResumeNext([] { DataDb->GetTableDefs().Delete("SheetStockLF"); });
   }
   ResumeNext([] { DataDb->GetTableDefs().Refresh(); });
 
@@ -44,7 +57,7 @@ void ReplaceSheetStock() {
                "MountingBoardLF");
   ResumeNext([] { DataDb->GetQueryDefs().Refresh(); });
 
-  ResumeNext([] { DataDb->GetTableDefs().Delete("SheetStockLF"); });
+  DropSheetStockIfCopied();
   ResumeNext([] { DataDb->GetQueryDefs().Delete("RollLaminateLF"); });
   ResumeNext([] { DataDb->GetQueryDefs().Delete("RollPaperLF"); });
   ResumeNext([] { DataDb->GetQueryDefs().Delete("MountingBoardLF"); });

@@ -24,6 +24,34 @@ TEST_F(UpgradeTest, StockTableAndQueriesAreReplacedOnce) {
   EXPECT_TRUE(HasQuery("QMountingBoardLF"));
 }
 
+TEST_F(UpgradeTest, OldStockTableStaysWhenItsCopyCannotBeMade) {
+  // A saved query already holds the new table's name, so the copy fails;
+  // the old table must not go with it.
+  Build("INSERT INTO SheetStockLF VALUES ('Matte', 0, 24), ('Film', -1, 36);");
+  db_->CreateQueryDef("StockLF", "SELECT * FROM SheetStockLF");
+  UpgradeLargeFormatItems();
+  try {
+    UpgradeLargeFormatStock();
+  } catch (const Error&) {
+  }
+  Reopen();
+  ASSERT_TRUE(HasTable("SheetStockLF"));
+  EXPECT_EQ(Rows("Select Selection, StockType From SheetStockLF"),
+            (Strings{"Matte|RollPaper", "Film|RollLaminate"}));
+}
+
+TEST_F(UpgradeTest, EachStockAndSizeGetsOneItemNumberAndOnlyTheFirstMatchIsUpdated) {
+  Build(R"(
+    CREATE TABLE StockLF (Selection VARCHAR(50) COLLATE NOCASE, StockType VARCHAR(20) COLLATE NOCASE);
+    INSERT INTO StockLF VALUES ('Foam Board', 'MountingBoard'), ('Gloss', 'RollPaper');
+    INSERT INTO rStock2CostLF VALUES ('Foam Board', '20x30', 5), ('Foam Board', '24x36', 6),
+      ('Foam Board', '30x40', 7), ('Gloss', '24', 8);
+    INSERT INTO rItemNumb VALUES ('Gloss', '24', 'Blue', 'Sheet'), ('Gloss', '24', 'Red', 'Sheet');)");
+  RunTwice([] { UpgradeLargeFormatStock(); });
+  EXPECT_EQ(Rows("Select StockName, StockSize, Color, StockType From rItemNumb Order By StockName, Color"),
+            (Strings{"Foam Board|NONE|NONE|MountingBoardLF", "Gloss|24|NONE|RollPaperLF", "Gloss|24|Red|Sheet"}));
+}
+
 TEST_F(UpgradeTest, ItemNumbersFollowTheLargeFormatStocksAndSizes) {
   Build(R"(
     CREATE TABLE StockLF (Selection VARCHAR(50) COLLATE NOCASE, StockType VARCHAR(20) COLLATE NOCASE);
