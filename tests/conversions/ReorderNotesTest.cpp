@@ -68,6 +68,19 @@ TEST_F(ReorderNotesTest, InvoiceNotesAreCutOutAndOtherRecordsKeepTheirFields) {
             }));
 }
 
+TEST_F(ReorderNotesTest, NoteLineOf31CharactersIsTheShortestReadAndEveryInvoiceNoteGoes) {
+  EXPECT_EQ(Split({
+                // 31 characters with the line break: read.
+                {"Re-Order From A0012345 By J 1\r\nrest", "A\r\nReordered as X\r\nB\r\nReordered as Y\r\nC"},
+                // 30 characters: the record stays as it is.
+                {"Re-Order From A0012345 By J1\r\nrest", "Reordered as Z\r\nD"},
+            }),
+            (Strings{
+                "A0012345|J|1|rest|A\r\nB\r\nC",
+                "old|<Null>|<Null>|Re-Order From A0012345 By J1\r\nrest|Reordered as Z\r\nD",
+            }));
+}
+
 TEST_F(ReorderNotesTest, FailingRecordKeepsWhatItSavedAndThePassGoesOn) {
   const std::string longName = "Re-Order From A0012345 By " + std::string(60, 'n') + " 01/02/2003";
   EXPECT_EQ(Split({
