@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "engine/EngineImpl.h"
+#include "engine/sql/Functions.h"
 
 namespace qrw::engine {
 
@@ -216,6 +217,11 @@ void ConnectionImpl::RaiseSqlite(int rc, const std::string& context) {
   std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
   if (db_) rc = sqlite3_extended_errcode(db_) ? sqlite3_extended_errcode(db_) : rc;
   std::string detail = context.empty() ? msg : context;
+  // A dialect function that failed on a row (CLng of a word, say) reports
+  // its own error; it surfaces as that error wherever the row was read.
+  long number = 0;
+  std::string description;
+  if (sql::DecodeFunctionError(msg.c_str(), number, description)) RaiseText(number, description);
   switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -94,6 +94,28 @@ TEST_F(SqlRowsTest, ValuesConvertLikeARecordsetAssignment) {
   EXPECT_EQ(Rows("SELECT Qty, Note FROM Parts ORDER BY Id"), (Strs{"0|-1", "0|-1", "-1|-1", "-1|-1"}));
 }
 
+TEST_F(SqlRowsTest, FunctionErrorsKeepTheirNumbersWhereverRowsAreRead) {
+  // A function that fails on one row raises its own error, not the
+  // engine's generic one, whether the rows are held in memory, taken into
+  // a temporary table (big results) or chosen by a condition.
+  Raw("CREATE TABLE Big (n INTEGER, t VARCHAR(10) COLLATE NOCASE);"
+      "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM c WHERE i < 70000) "
+      "INSERT INTO Big SELECT i, CASE WHEN i = 69000 THEN 'abc' ELSE i END FROM c;");
+  db_->GetTableDefs().Refresh();
+  for (const char* sql : {"Select CLng(Note) As v From Parts", "Select n, CLng(t) As v From Big",
+                          "Select n, CLng(t) As v, t & 'x' As w, n * 2 As m From Big Order By n Desc",
+                          "Select * From Big Where CLng(t) > 5", "Select * From Parts Where CLng(Note) > 5"}) {
+    try {
+      db_->OpenRecordset(sql);
+      ADD_FAILURE() << sql << " opened";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), 13) << sql;
+      EXPECT_EQ(e.Description(), "Type mismatch") << sql;
+      EXPECT_EQ(e.Description().find("qrw:"), std::string::npos) << sql;
+    }
+  }
+}
+
 TEST_F(SqlRowsTest, MalformedInputNeverCrashes) {
   const char* texts[] = {
       "", " ", ";", "(", ")", "Select", "Select *", "Select * From", "Select * From Parts Where",

@@ -528,24 +528,6 @@ long ExecuteText(const std::shared_ptr<engine::Connection>& conn, const std::str
 // before a recordset is built on it.
 void CheckPrepares(sqlite3* db, const std::string& sql) { Stmt s(db, sql); }
 
-// A recordset factory's failure that came from one of the dialect's
-// functions (its text carries the function's error) raised with the
-// function's own number and description.
-template <class F>
-Recordset WithFunctionErrors(F&& make) {
-  try {
-    return make();
-  } catch (const Error& e) {
-    const std::string& d = e.Description();
-    std::size_t at = d.find("qrw:");
-    long number = 0;
-    std::string description;
-    if (at != std::string::npos && DecodeFunctionError(d.c_str() + at, number, description))
-      engine::RaiseText(number, description);
-    throw;
-  }
-}
-
 Recordset OpenText(const std::shared_ptr<engine::Connection>& conn, const std::string& text) {
   Statement st = ParseText(text);
   if (st.kind != Statement::Select || !st.select->into.empty()) engine::Raise(engine::kErrInvalidOperation);
@@ -562,13 +544,13 @@ Recordset OpenText(const std::shared_ptr<engine::Connection>& conn, const std::s
     for (const OutColumn& c : sel.columns) visible.push_back({c.tableColumn, c.name});
     std::string keySql = "SELECT " + sel.baseRowid + sel.Tail();
     CheckPrepares(db, keySql);
-    return WithFunctionErrors([&] { return engine::MakeTableRecordset(conn, sel.baseTable, std::move(visible), keySql); });
+    return engine::MakeTableRecordset(conn, sel.baseTable, std::move(visible), keySql);
   }
   std::string sql = sel.Sql();
   CheckPrepares(db, sql);
   std::vector<engine::ColumnInfo> infos;
   for (const OutColumn& c : sel.columns) infos.push_back(c.info);
-  return WithFunctionErrors([&] { return engine::MakeSnapshotRecordset(conn, sql, std::move(infos)); });
+  return engine::MakeSnapshotRecordset(conn, sql, std::move(infos));
 }
 
 void FlushQuietly(const std::shared_ptr<engine::Connection>& conn) {
