@@ -1,13 +1,14 @@
 #include "platform/PathMap.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include "support/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,19 +18,11 @@ namespace {
 class PathMapTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("qrw_pathmap_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    if (const char* old = std::getenv("XDG_DATA_HOME")) saved_ = old;
-    ::setenv("XDG_DATA_HOME", root_.c_str(), 1);
+    root_ = qrw::testing::FreshTestFolder("qrw_pathmap");
+    home_.emplace("XDG_DATA_HOME", root_.string());
   }
   void TearDown() override {
-    if (saved_)
-      ::setenv("XDG_DATA_HOME", saved_->c_str(), 1);
-    else
-      ::unsetenv("XDG_DATA_HOME");
+    home_.reset();
     fs::remove_all(root_);
   }
   std::string Drive(char letter) const {
@@ -41,7 +34,7 @@ class PathMapTest : public ::testing::Test {
   }
 
   fs::path root_;
-  std::optional<std::string> saved_;
+  std::optional<qrw::testing::ScopedEnv> home_;
 };
 
 TEST_F(PathMapTest, DriveLettersLandInTheDataFolder) {

@@ -1,13 +1,14 @@
 #include "platform/Settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include "support/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -16,19 +17,11 @@ namespace {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("qrw_settings_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved_ = old;
-    ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    root_ = qrw::testing::FreshTestFolder("qrw_settings");
+    home_.emplace("XDG_CONFIG_HOME", root_.string());
   }
   void TearDown() override {
-    if (saved_)
-      ::setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
+    home_.reset();
     fs::remove_all(root_);
   }
   void Write(const std::string& content) {
@@ -41,7 +34,7 @@ class SettingsTest : public ::testing::Test {
   }
 
   fs::path root_;
-  std::optional<std::string> saved_;
+  std::optional<qrw::testing::ScopedEnv> home_;
 };
 
 TEST_F(SettingsTest, FileLocation) {

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +13,7 @@
 
 #include "platform/Settings.h"
 #include "schema/Shared.h"
+#include "support/ScratchFolder.h"
 
 namespace qrw::testing {
 
@@ -23,23 +22,18 @@ namespace fs = std::filesystem;
 class ShellFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("qrw_shell_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    root_ = FreshTestFolder("qrw_shell");
     fs::create_directories(root_ / "config");
     fs::create_directories(root_ / "data");
-    Save("XDG_CONFIG_HOME", savedConfig_);
-    Save("XDG_DATA_HOME", savedData_);
-    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    configHome_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
+    dataHome_.emplace("XDG_DATA_HOME", (root_ / "data").string());
   }
 
   void TearDown() override {
     DataDb.Clear();
     DataPath.clear();
-    Restore("XDG_CONFIG_HOME", savedConfig_);
-    Restore("XDG_DATA_HOME", savedData_);
+    configHome_.reset();
+    dataHome_.reset();
     fs::remove_all(root_);
   }
 
@@ -79,16 +73,7 @@ class ShellFixture : public ::testing::Test {
   int settingsReads_ = 0;
 
  private:
-  static void Save(const char* name, std::optional<std::string>& into) {
-    if (const char* v = std::getenv(name)) into = v;
-  }
-  static void Restore(const char* name, const std::optional<std::string>& v) {
-    if (v)
-      ::setenv(name, v->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  std::optional<std::string> savedConfig_, savedData_;
+  std::optional<ScopedEnv> configHome_, dataHome_;
 };
 
 }  // namespace qrw::testing

@@ -5,15 +5,14 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "schema/Shared.h"
+#include "support/ScratchFolder.h"
 
 namespace qrw::testing {
 
@@ -22,25 +21,18 @@ namespace fs = std::filesystem;
 class ToolsFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    root_ = fs::temp_directory_path() / ("qrw_tools_" + std::to_string(::getpid()) + "_" + name);
-    fs::remove_all(root_);
+    root_ = FreshTestFolder("qrw_tools");
     fs::create_directories(root_ / "config");
     fs::create_directories(root_ / "share");
-    Save("XDG_CONFIG_HOME", savedConfig_);
-    Save("XDG_DATA_HOME", savedData_);
-    ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root_ / "share").c_str(), 1);
+    configHome_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
+    dataHome_.emplace("XDG_DATA_HOME", (root_ / "share").string());
   }
 
   void TearDown() override {
     DataDb.Clear();
     DataPath.clear();
-    Restore("XDG_CONFIG_HOME", savedConfig_);
-    Restore("XDG_DATA_HOME", savedData_);
+    configHome_.reset();
+    dataHome_.reset();
     fs::remove_all(root_);
   }
 
@@ -95,17 +87,7 @@ class ToolsFixture : public ::testing::Test {
   fs::path root_;
 
  private:
-  static void Save(const char* name, std::optional<std::string>& slot) {
-    const char* v = std::getenv(name);
-    if (v) slot = v;
-  }
-  static void Restore(const char* name, const std::optional<std::string>& slot) {
-    if (slot)
-      ::setenv(name, slot->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  std::optional<std::string> savedConfig_, savedData_;
+  std::optional<ScopedEnv> configHome_, dataHome_;
 };
 
 }  // namespace qrw::testing

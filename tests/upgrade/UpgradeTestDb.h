@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "schema/TestDb.h"
+#include "support/ScratchFolder.h"
 
 namespace qrw::testing {
 
@@ -51,18 +53,14 @@ class UpgradeTest : public ::testing::Test {
     // The scratch folder of the script lands under drive C of this folder.
     scratch_ = std::make_unique<TempDbFile>("");
     dataHome_ = std::filesystem::path(scratch_->Path()).parent_path().string();
-    const char* old = getenv("XDG_DATA_HOME");
-    hadDataHome_ = old != nullptr;
-    if (old) oldDataHome_ = old;
-    setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
+    dataHomeEnv_.emplace("XDG_DATA_HOME", dataHome_);
   }
 
   void TearDown() override {
     DataDb.Clear();
     CloseQuietly(db_);
     file_.reset();
-    if (hadDataHome_) setenv("XDG_DATA_HOME", oldDataHome_.c_str(), 1);
-    else unsetenv("XDG_DATA_HOME");
+    dataHomeEnv_.reset();
   }
 
   // An older product database plus the extra statements of the test.
@@ -169,8 +167,7 @@ class UpgradeTest : public ::testing::Test {
   Database db_;
   ScopedScriptedBoxes boxes_;
   std::string dataHome_;
-  std::string oldDataHome_;
-  bool hadDataHome_ = false;
+  std::optional<ScopedEnv> dataHomeEnv_;
 };
 
 }  // namespace qrw::testing
