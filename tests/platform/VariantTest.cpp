@@ -4,20 +4,12 @@
 #include <limits>
 
 #include "platform/Variant.h"
+#include "support/ErrorOf.h"
 
 namespace qrw {
 namespace {
 
-// Runs `f` and returns the run-time error number it raised, 0 if none.
-template <typename F>
-long ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using qrw::testing::ErrorOf;
 
 std::string Str(const Variant& v) { return v.ToText(); }
 

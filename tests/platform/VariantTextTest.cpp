@@ -4,19 +4,12 @@
 #include <string>
 
 #include "platform/Variant.h"
+#include "support/ErrorOf.h"
 
 namespace qrw {
 namespace {
 
-template <typename F>
-long ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using qrw::testing::ErrorOf;
 
 // "Grüße, €5" : ü and ß take two bytes, € three.
 const std::string kWord = "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC" "5";
