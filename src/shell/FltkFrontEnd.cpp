@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "shell/FltkEnterButton.h"
 #include "shell/modStru.h"
 
 namespace qrw {
@@ -27,22 +28,14 @@ Fl_Font Face(const LabelLook& look) {
 }
 
 // Command buttons answer Enter as well as Space while they have the focus.
-class CommandButton : public Fl_Button {
+class CommandButton : public FltkEnterButton {
  public:
   CommandButton(const design::Control& c)
-      : Fl_Button(Pixels(c.left), Pixels(c.top), Pixels(c.width),
-                  Pixels(c.height), c.text) {
+      : FltkEnterButton(Pixels(c.left), Pixels(c.top), Pixels(c.width),
+                        Pixels(c.height), c.text) {
     color(Colour(c.back));
     down_color(Colour(c.back));
     labelsize(design::FontPixels(8.25));
-  }
-  int handle(int event) override {
-    if (event == FL_KEYBOARD && Fl::focus() == this &&
-        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
-      do_callback();
-      return 1;
-    }
-    return Fl_Button::handle(event);
   }
 };
 

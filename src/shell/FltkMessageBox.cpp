@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/FltkEnterButton.h"
+
 namespace qrw {
 namespace {
 
@@ -36,20 +38,6 @@ class StopIcon : public Fl_Box {
     fl_line(x() + a, y() + a, x() + w() - a, y() + h() - a);
     fl_line(x() + w() - a, y() + a, x() + a, y() + h() - a);
     fl_line_style(0);
-  }
-};
-
-// A button that Enter presses as well as Space when it has the focus.
-class BoxButton : public Fl_Button {
- public:
-  using Fl_Button::Fl_Button;
-  int handle(int event) override {
-    if (event == FL_KEYBOARD && Fl::focus() == this &&
-        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
-      do_callback();
-      return 1;
-    }
-    return Fl_Button::handle(event);
   }
 };
 
@@ -162,7 +150,7 @@ Answer FltkBoxes::Show(const BoxRequest& request) {
   int bx = (W - buttonsW) / 2;
   const int by = H - kMargin - kButtonH;
   for (int i = 0; i < nb; ++i) {
-    auto* b = new BoxButton(bx, by, kButtonW, kButtonH, captions[i]);
+    auto* b = new FltkEnterButton(bx, by, kButtonW, kButtonH, captions[i]);
     b->labelsize(kTextSize);
     b->callback(&OnButton, &d);
     d.buttons.push_back(b);
