@@ -10,6 +10,11 @@ void AddFields(std::span<const FieldStep> steps) {
   for (const FieldStep& s : steps) AddField(s.table, s.field, s.type, s.size);
 }
 
+void CreateEmptyLike(const std::string& table, const std::string& layoutOf) {
+  DataDb->Execute("Select * Into " + table + " From " + layoutOf + " Where 1=2");
+  DataDb->GetTableDefs().Refresh();
+}
+
 void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDef> fields) {
   TableDef tdf = DataDb->CreateTableDef(table);
   for (const TextFieldDef& def : fields) {

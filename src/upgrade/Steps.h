@@ -1,6 +1,7 @@
 // Building blocks shared by the groups of the upgrade script: field-addition
 // tables, the one stretch that skips failing operations, tables created from
-// a new definition, and text values put between single quotes.
+// another's layout or from a new definition, and text values put between
+// single quotes.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,11 @@ void ResumeNext(F&& op) {
   } catch (const Error&) {
   }
 }
+
+// Creates `table` with the fields of `layoutOf` and none of its rows, and
+// refreshes the table list so that the new table's fields can be changed
+// at once.
+void CreateEmptyLike(const std::string& table, const std::string& layoutOf);
 
 // A Text field of a table created from a new definition.
 struct TextFieldDef {

@@ -81,8 +81,7 @@ void UpgradeLargeFormatItems() {
   DataDb->Execute("Update Defaults Set LFLaborRate = 75 Where LFLaborRate = 0");
 
   if (!TableExists("ItemLargeFormat", DataDb)) {
-    DataDb->Execute("Select * Into ItemLargeFormat From itemInks Where 1=2");
-    DataDb->GetTableDefs().Refresh();
+    upgrade::CreateEmptyLike("ItemLargeFormat", "itemInks");
     for (const char* field : kInkOnlyFields) RemoveField(DataDb, "ItemLargeFormat", field);
     upgrade::AddFields(kNewItemLargeFormatFields);
   } else if (!FieldExists("ItemLargeFormat", "LaminateLaborMins", DataDb)) {

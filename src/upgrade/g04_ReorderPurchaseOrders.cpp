@@ -54,8 +54,7 @@ void UpgradeReorderAndPurchaseOrders() {
   AddField("ImportStockCostsMaps", "mapName", dbText, 50);
 
   if (!TableExists("POTable", DataDb)) {
-    DataDb->Execute("Select * Into POTable From AdjReasons Where 1=2");
-    DataDb->GetTableDefs().Refresh();
+    upgrade::CreateEmptyLike("POTable", "AdjReasons");
     ModField(DataDb, "POTable", "Reasons", "Vendor", dbText, 50);
     upgrade::AddFields(kPurchaseOrderFields);
   }

@@ -52,8 +52,7 @@ constexpr FieldStep kDefaultNameFields[] = {
 // The starting rows go in only when the table is created in the same run,
 // so a second run never adds a second settings row or message.
 void CreateEmailSettings() {
-  DataDb->Execute("Select * Into GlobalEMailSettings From AdjReasons Where 1=2");
-  DataDb->GetTableDefs().Refresh();
+  upgrade::CreateEmptyLike("GlobalEMailSettings", "AdjReasons");
   ModField(DataDb, "GlobalEMailSettings", "Reasons", "FromEmail", dbText, 50);
   upgrade::AddFields(kNewEmailSettingsFields);
   DataDb->GetTableDefs().Refresh();
@@ -62,8 +61,7 @@ void CreateEmailSettings() {
 }
 
 void CreateEmailMessages() {
-  DataDb->Execute("Select * Into EmailMessages From AdjReasons Where 1=2");
-  DataDb->GetTableDefs().Refresh();
+  upgrade::CreateEmptyLike("EmailMessages", "AdjReasons");
   ModField(DataDb, "EmailMessages", "Reasons", "Code", dbLong, 0);
   AddField("EmailMessages", "Message", dbMemo, 50);
   AddField("EmailMessages", "Graphic", dbText, 250);
