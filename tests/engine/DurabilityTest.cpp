@@ -100,6 +100,31 @@ TEST_F(DurabilityTest, RowsSavedBeforeANonEngineErrorStaySaved) {
   EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
 }
 
+TEST_F(DurabilityTest, AStatementThatFailsInsideARecordLoopChangesNothing) {
+  // A statement that cannot run undoes itself even while a record loop's
+  // writes are still pending; those writes stay.
+  Raw("CREATE TABLE W(v INTEGER); INSERT INTO W VALUES (9000000000000000000), (9000000000000000000);");
+  Open();
+  Recordset rs = db_->OpenRecordset("T");
+  rs->Edit();
+  rs->Set("x", Variant(77));
+  rs->Update();
+  rs->MoveNext();
+  // The total overflows only once the new table exists.
+  EXPECT_NE(ErrorOf([&] { db_->Execute("Select Sum(v) As s Into X From W"); }), 0);
+  EXPECT_EQ(ErrorOf([&] { db_->GetTableDefs().Item("X"); }), kErrItemNotFound);
+  EXPECT_EQ(RawText("SELECT count(*) FROM sqlite_schema WHERE name = 'X'"), "0");
+  EXPECT_EQ(RawText("SELECT count(*) FROM MSysFields WHERE TableName = 'X'"), "0");
+  EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 1"), "77");
+  // The loop goes on and its later writes are kept.
+  rs->Edit();
+  rs->Set("x", Variant(78));
+  rs->Update();
+  rs->Close();
+  EXPECT_EQ(RawText("SELECT group_concat(x, ',') FROM (SELECT x FROM T WHERE n <= 3 ORDER BY n)"), "77,78,0");
+  EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
+}
+
 TEST_F(DurabilityTest, KilledInTheMiddleOfABatchKeepsASoundFile) {
   // The first loop's writes are committed at its end; the second loop is
   // killed with a batch open. The file opens, is sound, and holds every
