@@ -70,11 +70,13 @@ double Money(Rng& r, long maxCents) { return static_cast<double>(r.Below(maxCent
 
 }  // namespace
 
-std::string GeneratedControl(long n) {
+std::string ControlNumber(long n) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%08ld", 1'000'000L + n);
+  std::snprintf(buf, sizeof buf, "%08ld", n);
   return buf;
 }
+
+std::string GeneratedControl(long n) { return ControlNumber(1'000'000L + n); }
 
 void WriteGeneratedOrders(SqliteWriter& w, OrderWriter& o, long count, std::uint64_t seed) {
   if (count <= 0) return;

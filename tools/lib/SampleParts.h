@@ -44,6 +44,9 @@ void WriteFixedRows(SqliteWriter& w, OrderWriter& orders);
 void WriteGeneratedOrders(SqliteWriter& w, OrderWriter& orders, long count,
                           std::uint64_t seed);
 
+// An order's control number: n in eight digits with leading zeros.
+std::string ControlNumber(long n);
+
 // Control number of the n-th generated order (0-based): eight digits.
 std::string GeneratedControl(long n);
 

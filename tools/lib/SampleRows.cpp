@@ -2,7 +2,6 @@
 // conversion of the upgrade work to do, including the awkward cases
 // (Null and blank values, double quotes in names, duplicates and orphans,
 // both forms of the re-order notes, templates with gaps in their items).
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -357,9 +356,7 @@ void WriteFixedRows(SqliteWriter& w, OrderWriter& o) {
   };
   const char* customers[] = {"ACME01", "BLUE01", "JOES01", "RIVER1", "NONAME"};
   for (int k = 0; k < 10; ++k) {
-    char control[32];
-    std::snprintf(control, sizeof control, "%08d", 10001 + k);
-    o.Header(control, "O", customers[k % 5], "2008-0" + std::to_string(1 + k % 9) + "-15",
+    o.Header(ControlNumber(10001 + k), "O", customers[k % 5], "2008-0" + std::to_string(1 + k % 9) + "-15",
              "Order " + std::to_string(k + 1), "Ann", notes[k].wo, notes[k].inv, 250.0 + k);
   }
   // Many-up general items and the items that must stay as they are.
@@ -379,8 +376,7 @@ void WriteFixedRows(SqliteWriter& w, OrderWriter& o) {
   o.AddItem("00010003", 2, Item{"Envelopes", "#10 envelopes", 1, nullptr, nullptr, 3.0, 2500,
                                 150.0});
   for (int k = 4; k <= 10; ++k) {
-    char control[32];
-    std::snprintf(control, sizeof control, "%08d", 10000 + k);
+    const std::string control = ControlNumber(10000 + k);
     o.AddItem(control, 1, Item{"Sheets", "Flyers", 2, nullptr, 1.0, 2.0, 1000, 90.0});
     o.AddItem(control, 2, Item{"NewPrinters", "Color copies", 1, nullptr, nullptr, 0.5, 200,
                                40.0});
