@@ -23,6 +23,16 @@ bool TableHasField(Database& db, const std::string& table, const std::string& fi
   return false;
 }
 
+// Whether a table or query collection holds a member of exactly this name.
+template <class Defs>
+bool HasExactName(Defs& defs, const std::string& name) {
+  const int n = defs.Count();
+  for (int i = 0; i < n; ++i) {
+    if (defs.Item(i)->Name() == name) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool FieldPresent(const std::string& table, const std::string& field) {
@@ -39,21 +49,11 @@ bool FieldExistsInDb(Database& db, const std::string& table, const std::string& 
 
 // System tables are part of the enumeration on purpose: nothing is filtered.
 bool TableExists(const std::string& table, Database& db) {
-  TableDefs& defs = db->GetTableDefs();
-  const int n = defs.Count();
-  for (int i = 0; i < n; ++i) {
-    if (defs.Item(i)->Name() == table) return true;
-  }
-  return false;
+  return HasExactName(db->GetTableDefs(), table);
 }
 
 bool QueryExists(const std::string& query, Database& db) {
-  QueryDefs& defs = db->GetQueryDefs();
-  const int n = defs.Count();
-  for (int i = 0; i < n; ++i) {
-    if (defs.Item(i)->Name() == query) return true;
-  }
-  return false;
+  return HasExactName(db->GetQueryDefs(), query);
 }
 
 }  // namespace qrw
