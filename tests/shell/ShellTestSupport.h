@@ -8,34 +8,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 
 #include "platform/Settings.h"
 #include "schema/Shared.h"
-#include "support/ScratchFolder.h"
+#include "support/PrivateHomeTest.h"
 
 namespace qrw::testing {
 
 namespace fs = std::filesystem;
 
-class ShellFixture : public ::testing::Test {
+class ShellFixture : public PrivateHomeTest {
  protected:
-  void SetUp() override {
-    root_ = FreshTestFolder("qrw_shell");
-    fs::create_directories(root_ / "config");
-    fs::create_directories(root_ / "data");
-    configHome_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
-    dataHome_.emplace("XDG_DATA_HOME", (root_ / "data").string());
-  }
-
-  void TearDown() override {
-    DataDb.Clear();
-    DataPath.clear();
-    configHome_.reset();
-    dataHome_.reset();
-    fs::remove_all(root_);
-  }
+  ShellFixture() : PrivateHomeTest("qrw_shell") {}
 
   // The settings store as the window sees it, counting reads.
   std::string ReadSetting(const std::string& app, const std::string& section,
@@ -45,11 +30,11 @@ class ShellFixture : public ::testing::Test {
   }
 
   void WriteSettings(const std::string& content) {
-    fs::create_directories(root_ / "config" / "Quarrow");
-    std::ofstream(root_ / "config" / "Quarrow" / "settings.ini") << content;
+    fs::create_directories(ConfigHome() / "Quarrow");
+    std::ofstream(ConfigHome() / "Quarrow" / "settings.ini") << content;
   }
 
-  fs::path DriveC() const { return root_ / "data" / "Quarrow" / "drive_c"; }
+  fs::path DriveC() const { return DataHome() / "Quarrow" / "drive_c"; }
 
   // A small valid database file.
   static void MakeDatabase(const fs::path& file) {
@@ -69,11 +54,7 @@ class ShellFixture : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path root_;
   int settingsReads_ = 0;
-
- private:
-  std::optional<ScopedEnv> configHome_, dataHome_;
 };
 
 }  // namespace qrw::testing

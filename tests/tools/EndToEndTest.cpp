@@ -28,8 +28,8 @@ class EndToEndTest : public ToolsFixture {
   // Points the settings store at `folder` and presses CONTINUE; returns the
   // exit status. The boxes shown are in boxes_.
   int Run(const fs::path& folder) {
-    fs::create_directories(root_ / "config" / "Quarrow");
-    std::ofstream(root_ / "config" / "Quarrow" / "settings.ini")
+    fs::create_directories(ConfigHome() / "Quarrow");
+    std::ofstream(ConfigHome() / "Quarrow" / "settings.ini")
         << "[Data]\nPath=" << folder.string() << "\n";
     boxes_.ClearShown();
     RecordingFrontEnd frontEnd;

@@ -12,29 +12,15 @@
 #include <vector>
 
 #include "schema/Shared.h"
-#include "support/ScratchFolder.h"
+#include "support/PrivateHomeTest.h"
 
 namespace qrw::testing {
 
 namespace fs = std::filesystem;
 
-class ToolsFixture : public ::testing::Test {
+class ToolsFixture : public PrivateHomeTest {
  protected:
-  void SetUp() override {
-    root_ = FreshTestFolder("qrw_tools");
-    fs::create_directories(root_ / "config");
-    fs::create_directories(root_ / "share");
-    configHome_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
-    dataHome_.emplace("XDG_DATA_HOME", (root_ / "share").string());
-  }
-
-  void TearDown() override {
-    DataDb.Clear();
-    DataPath.clear();
-    configHome_.reset();
-    dataHome_.reset();
-    fs::remove_all(root_);
-  }
+  ToolsFixture() : PrivateHomeTest("qrw_tools") {}
 
   // One value (as text, nullopt for Null) of a query on a file.
   static std::optional<std::string> Value(const fs::path& file, const std::string& sql) {
@@ -84,10 +70,6 @@ class ToolsFixture : public ::testing::Test {
     ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
   }
 
-  fs::path root_;
-
- private:
-  std::optional<ScopedEnv> configHome_, dataHome_;
 };
 
 }  // namespace qrw::testing
