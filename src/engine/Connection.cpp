@@ -259,33 +259,31 @@ std::int64_t ConnectionImpl::DataStamp() {
 
 void ConnectionImpl::BatchRead() {
   if (batch_) {
-    if (++batchOps_ < kBatchRows && std::chrono::steady_clock::now() - batchStart_ < kBatchTime) return;
+    if (BatchHasRoom()) return;
     Flush();
   }
-  // Batches need the write-ahead log: there a commit never waits for
-  // readers, so it cannot fail for a lock after the writes were accepted.
-  if (!wal_ || transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
-  Exec("BEGIN");
-  batch_ = true;
-  batchWrites_ = false;
-  batchOps_ = 0;
-  batchStart_ = std::chrono::steady_clock::now();
-  Batches().open.push_back(this);
+  StartBatch(false);
 }
 
 void ConnectionImpl::BatchWrite() {
-  if (batch_ && batchWrites_ && ++batchOps_ < kBatchRows &&
-      std::chrono::steady_clock::now() - batchStart_ < kBatchTime)
-    return;
+  if (batch_ && batchWrites_ && BatchHasRoom()) return;
   // A batch that only read may hold an old snapshot that cannot write; a
   // writing batch takes the write lock up front.
   Flush();
+  StartBatch(true);
+}
+
+bool ConnectionImpl::BatchHasRoom() {
+  return ++batchOps_ < kBatchRows && std::chrono::steady_clock::now() - batchStart_ < kBatchTime;
+}
+
+void ConnectionImpl::StartBatch(bool writes) {
   // Batches need the write-ahead log: there a commit never waits for
   // readers, so it cannot fail for a lock after the writes were accepted.
   if (!wal_ || transDepth_ > 0 || !sqlite3_get_autocommit(Handle())) return;
-  Exec("BEGIN IMMEDIATE");
+  Exec(writes ? "BEGIN IMMEDIATE" : "BEGIN");
   batch_ = true;
-  batchWrites_ = true;
+  batchWrites_ = writes;
   batchOps_ = 0;
   batchStart_ = std::chrono::steady_clock::now();
   Batches().open.push_back(this);

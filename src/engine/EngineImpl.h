@@ -21,10 +21,6 @@ namespace qrw::engine {
 
 // ------------------------------------------------------------ name helpers
 
-// Names of tables, fields, indexes and queries compare without regard to
-// ASCII letter case, the same way SQLite resolves identifiers.
-std::string UpperName(std::string_view s);
-bool SameName(std::string_view a, std::string_view b);
 // "name" as an SQLite identifier, inner double quotes doubled.
 std::string QuoteId(std::string_view name);
 // 'text' as an SQLite literal.
@@ -161,6 +157,8 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
 
  private:
   ConnectionImpl() = default;
+  bool BatchHasRoom();
+  void StartBatch(bool writes);
   void EnsureSystemTables();
   void CheckCatalog();
   std::unique_ptr<TableInfo> LoadTable(const std::string& storedName);

@@ -19,6 +19,11 @@
 
 namespace qrw::engine {
 
+// Names of tables, fields, indexes and queries compare without regard to
+// ASCII letter case, the same way SQLite resolves identifiers.
+std::string UpperName(std::string_view s);
+bool SameName(std::string_view a, std::string_view b);
+
 struct ColumnInfo {
   std::string name;       // as stored (also the SQLite column name)
   int type = dbText;      // FieldType code

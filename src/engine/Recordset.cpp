@@ -233,27 +233,11 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   }
   void MoveFirst() override {
     Live();
-    Leave();
-    std::int64_t p = NextLive(-1, +1);
-    if (p < 0) {
-      pos_ = -1;
-      bof_ = eof_ = true;
-      Raise(kErrNoCurrentRecord);
-    }
-    pos_ = p;
-    bof_ = eof_ = false;
+    MoveToEnd(-1, +1);
   }
   void MoveLast() override {
     Live();
-    Leave();
-    std::int64_t p = NextLive(Count(), -1);
-    if (p < 0) {
-      pos_ = -1;
-      bof_ = eof_ = true;
-      Raise(kErrNoCurrentRecord);
-    }
-    pos_ = p;
-    bof_ = eof_ = false;
+    MoveToEnd(Count(), -1);
   }
   long RecordCount() override {
     Live();
@@ -336,6 +320,19 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
     for (std::int64_t p = from + step; p >= 0 && p < n; p += step)
       if (Load(p)) return p;
     return -1;
+  }
+  // MoveFirst and MoveLast: the first live row from that end; with none
+  // left the recordset is at both ends.
+  void MoveToEnd(std::int64_t from, int step) {
+    Leave();
+    std::int64_t p = NextLive(from, step);
+    if (p < 0) {
+      pos_ = -1;
+      bof_ = eof_ = true;
+      Raise(kErrNoCurrentRecord);
+    }
+    pos_ = p;
+    bof_ = eof_ = false;
   }
   // Ends an edit when the recordset moves away (the change is dropped).
   void Leave() {

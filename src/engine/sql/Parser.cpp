@@ -9,6 +9,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/sql/Dates.h"
+
 namespace qrw::sql {
 
 namespace {
@@ -790,15 +792,6 @@ class Parser {
 };
 
 // ------------------------------------------------------------ dates
-
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long>(doe) - 719468;
-}
 
 bool ValidDate(long y, long m, long d) {
   if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;

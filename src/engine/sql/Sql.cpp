@@ -7,7 +7,6 @@
 // a statement that cannot run at all raises, and then nothing has changed.
 // A statement first runs set-based inside a savepoint; only when a row
 // fails is it redone one row at a time, each row in its own savepoint.
-#include <cctype>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -26,13 +25,7 @@ namespace {
 // Rows are redone in batches of keys, so memory stays flat on big tables.
 constexpr int kKeyBatch = 512;
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
+using engine::SameName;
 
 // ------------------------------------------------------------ errors
 
@@ -255,9 +248,7 @@ std::unordered_map<std::string, std::string> DefaultsOf(sqlite3* db, const std::
     const unsigned char* name = sqlite3_column_text(s.get(), 0);
     const unsigned char* dflt = sqlite3_column_text(s.get(), 1);
     if (!name || !dflt) continue;
-    std::string key(reinterpret_cast<const char*>(name));
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    out[key] = reinterpret_cast<const char*>(dflt);
+    out[engine::UpperName(reinterpret_cast<const char*>(name))] = reinterpret_cast<const char*>(dflt);
   }
   return out;
 }
@@ -338,9 +329,7 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
         defaults = DefaultsOf(db, table.name);
         loaded = true;
       }
-      std::string key = c.name;
-      for (char& ch : key) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-      if (defaults.count(key)) continue;
+      if (defaults.count(engine::UpperName(c.name))) continue;
       colList += (colList.empty() ? "" : ", ") + QuoteId(c.name);
       missing += ", " + StoreExpr("NULL", c);
     }
@@ -467,9 +456,7 @@ long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
     if (oc.plain && !oc.originTable.empty()) {
       auto it = defaults.find(oc.originTable);
       if (it == defaults.end()) it = defaults.emplace(oc.originTable, DefaultsOf(db, oc.originTable)).first;
-      std::string key = oc.originField;
-      for (char& ch : key) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-      auto d = it->second.find(key);
+      auto d = it->second.find(engine::UpperName(oc.originField));
       if (d != it->second.end()) create += " DEFAULT " + d->second;
     } else if (IsNumberType(c.type) && !(c.attributes & dbAutoIncrField)) {
       create += " DEFAULT 0";  // as every numeric field the engine creates

@@ -1,7 +1,6 @@
 #include "engine/sql/Translator.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <functional>
 
@@ -19,19 +18,7 @@ namespace {
 constexpr int kMaxQueryDepth = 32;
 constexpr int kMaxQueryExpansions = 256;
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
+using engine::SameName;
 
 std::string NumberSql(double d) {
   char buf[40];
@@ -599,7 +586,7 @@ TExpr Translator::Binary(const qrw::sql::Expr& e, const Scope& scope) {
 }
 
 TExpr Translator::Call(const qrw::sql::Expr& e, const Scope& scope) {
-  const std::string name = Upper(e.text);
+  const std::string name = engine::UpperName(e.text);
   const std::size_t n = e.args.size();
   auto argc = [&](std::size_t lo, std::size_t hi) {
     if (n < lo || n > hi)
