@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -35,6 +36,12 @@ void ResumeNext(F&& op) {
   } catch (const Error&) {
   }
 }
+
+// Runs a one-time change whose marker (the new table or field that later
+// runs look for) is made inside the change, as one transaction: a run that
+// stops part-way, killed or ended by an error, leaves neither the marker nor
+// half the change behind, so the next run makes the whole change again.
+void AllOrNothing(const std::function<void()>& change);
 
 // Creates `table` with the fields of `layoutOf` and none of its rows, and
 // refreshes the table list so that the new table's fields can be changed

@@ -62,9 +62,11 @@ void NumberResolutions() {
 
 void UpgradePrinterResolutions() {
   if (!FieldExists("rPrinter2ResolutionLF", "Code", DataDb)) {
-    AddField("rPrinter2ResolutionLF", "Code", dbLong, 1);
-    RemoveField(DataDb, "LFPrinters", "inkOutdoorPercent");
-    NumberResolutions();
+    upgrade::AllOrNothing([] {
+      AddField("rPrinter2ResolutionLF", "Code", dbLong, 1);
+      RemoveField(DataDb, "LFPrinters", "inkOutdoorPercent");
+      NumberResolutions();
+    });
   }
   upgrade::AddFields(kImageLayoutFields);
 }

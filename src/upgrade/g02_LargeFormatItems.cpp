@@ -60,14 +60,16 @@ void ClassifySheetStock() {
   if (TableExists("StockLF", DataDb) || !TableExists("SheetStockLF", DataDb) ||
       FieldExists("SheetStockLF", "StockType", DataDb))
     return;
-  AddField("SheetStockLF", "StockType", dbText, 20);
-  if (FieldExists("SheetStockLF", "LaminateStock", DataDb)) {
-    DataDb->Execute("Update SheetStockLF Set StockType = 'RollPaper' Where Not LaminateStock");
-    DataDb->Execute("Update SheetStockLF Set StockType = 'RollLaminate' Where LaminateStock");
-    RemoveField(DataDb, "SheetStockLF", "LaminateStock");
-  } else {
-    DataDb->Execute("Update SheetStockLF Set StockType = 'RollPaper'");
-  }
+  upgrade::AllOrNothing([] {
+    AddField("SheetStockLF", "StockType", dbText, 20);
+    if (FieldExists("SheetStockLF", "LaminateStock", DataDb)) {
+      DataDb->Execute("Update SheetStockLF Set StockType = 'RollPaper' Where Not LaminateStock");
+      DataDb->Execute("Update SheetStockLF Set StockType = 'RollLaminate' Where LaminateStock");
+      RemoveField(DataDb, "SheetStockLF", "LaminateStock");
+    } else {
+      DataDb->Execute("Update SheetStockLF Set StockType = 'RollPaper'");
+    }
+  });
 }
 
 }  // namespace
@@ -81,16 +83,20 @@ void UpgradeLargeFormatItems() {
   DataDb->Execute("Update Defaults Set LFLaborRate = 75 Where LFLaborRate = 0");
 
   if (!TableExists("ItemLargeFormat", DataDb)) {
-    upgrade::CreateEmptyLike("ItemLargeFormat", "itemInks");
-    for (const char* field : kInkOnlyFields) RemoveField(DataDb, "ItemLargeFormat", field);
-    upgrade::AddFields(kNewItemLargeFormatFields);
+    upgrade::AllOrNothing([] {
+      upgrade::CreateEmptyLike("ItemLargeFormat", "itemInks");
+      for (const char* field : kInkOnlyFields) RemoveField(DataDb, "ItemLargeFormat", field);
+      upgrade::AddFields(kNewItemLargeFormatFields);
+    });
   } else if (!FieldExists("ItemLargeFormat", "LaminateLaborMins", DataDb)) {
     // An older table keeps labour times in hours; convert them once. The
     // new field is the marker, so a second run does not multiply again.
-    ModField(DataDb, "ItemLargeFormat", "LaminateLaborHrs", "LaminateLaborMins", dbText, 20);
-    ModField(DataDb, "ItemLargeFormat", "MountLaborHrs", "MountLaborMins", dbText, 20);
-    DataDb->Execute("Update ItemLargeFormat Set LaminateLaborMins = LaminateLaborMins * 60");
-    DataDb->Execute("Update ItemLargeFormat Set MountLaborMins = MountLaborMins * 60");
+    upgrade::AllOrNothing([] {
+      ModField(DataDb, "ItemLargeFormat", "LaminateLaborHrs", "LaminateLaborMins", dbText, 20);
+      ModField(DataDb, "ItemLargeFormat", "MountLaborHrs", "MountLaborMins", dbText, 20);
+      DataDb->Execute("Update ItemLargeFormat Set LaminateLaborMins = LaminateLaborMins * 60");
+      DataDb->Execute("Update ItemLargeFormat Set MountLaborMins = MountLaborMins * 60");
+    });
   }
 
   upgrade::AddFields(kLaterFields);

@@ -45,18 +45,22 @@ constexpr FieldStep kOtherServicesFields[] = {
 void UpgradeReorderAndPurchaseOrders() {
   // ReOrderedFrom marks the one-time move of the re-order notes.
   if (!FieldExists("OrderHeader", "ReOrderedFrom", DataDb)) {
-    upgrade::AddFields(kReorderFields);
-    SplitReorderNotes();
-    DataDb->Execute("Update System Set options = Mid(options, 1, 127 - 1) & '3' & Mid(options, 127 + 1)");
+    upgrade::AllOrNothing([] {
+      upgrade::AddFields(kReorderFields);
+      SplitReorderNotes();
+      DataDb->Execute("Update System Set options = Mid(options, 1, 127 - 1) & '3' & Mid(options, 127 + 1)");
+    });
   }
 
   DataDb->Execute("Update ItemDetails Set Center = 'BP' Where ItemType = 'BinderyPreP'");
   AddField("ImportStockCostsMaps", "mapName", dbText, 50);
 
   if (!TableExists("POTable", DataDb)) {
-    upgrade::CreateEmptyLike("POTable", "AdjReasons");
-    ModField(DataDb, "POTable", "Reasons", "Vendor", dbText, 50);
-    upgrade::AddFields(kPurchaseOrderFields);
+    upgrade::AllOrNothing([] {
+      upgrade::CreateEmptyLike("POTable", "AdjReasons");
+      ModField(DataDb, "POTable", "Reasons", "Vendor", dbText, 50);
+      upgrade::AddFields(kPurchaseOrderFields);
+    });
   }
 
   upgrade::AddFields(kOtherServicesFields);

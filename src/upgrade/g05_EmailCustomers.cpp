@@ -84,8 +84,8 @@ void MakeScratchFolder() {
 }
 
 void UpgradeEmailAndCustomers() {
-  if (!TableExists("GlobalEMailSettings", DataDb)) CreateEmailSettings();
-  if (!TableExists("EmailMessages", DataDb)) CreateEmailMessages();
+  if (!TableExists("GlobalEMailSettings", DataDb)) upgrade::AllOrNothing(CreateEmailSettings);
+  if (!TableExists("EmailMessages", DataDb)) upgrade::AllOrNothing(CreateEmailMessages);
 
   MakeScratchFolder();
   upgrade::AddFields(kLaterEmailSettingsFields);
@@ -93,9 +93,11 @@ void UpgradeEmailAndCustomers() {
   // Filled once from the company name; later edits of either field are the
   // product's business.
   if (!FieldExists("Customer", "QBCustomerName", DataDb)) {
-    AddField("Customer", "QBCustomerName", dbText, 50);
-    DataDb->GetTableDefs().Refresh();
-    DataDb->Execute("Update Customer Set QBCustomerName = bCOMPANY");
+    upgrade::AllOrNothing([] {
+      AddField("Customer", "QBCustomerName", dbText, 50);
+      DataDb->GetTableDefs().Refresh();
+      DataDb->Execute("Update Customer Set QBCustomerName = bCOMPANY");
+    });
   }
 
   upgrade::AddFields(kDefaultNameFields);

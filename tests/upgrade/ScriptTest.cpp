@@ -1,4 +1,5 @@
 #include "UpgradeTestDb.h"
+#include "schema/Primitives.h"
 #include "upgrade/aaaDoIt.h"
 
 namespace qrw::testing {
@@ -34,6 +35,24 @@ TEST_F(UpgradeTest, RunStoppedHalfWayIsCompletedByTheNextRun) {
   doit();
   Reopen();
   EXPECT_EQ(Snapshot(), clean);
+}
+
+// The re-order move is marked by its first new field. A run that fails
+// after the notes moved but before the system option was set must not leave
+// that field behind, or every later run would take the move as done.
+TEST_F(UpgradeTest, OneTimeMoveThatFailsPartWayIsMadeWholeByTheNextRun) {
+  Build(std::string(kRows) + "ALTER TABLE System DROP COLUMN options;");
+  EXPECT_THROW(doit(), Error);
+  Reopen();
+  EXPECT_FALSE(FieldExists("OrderHeader", "ReOrderedFrom", db_));
+  EXPECT_EQ(Rows("Select WOComment From OrderHeader"), (std::vector<std::string>{"Re-Order From A00001   By Ann 05/06/2007"}));
+
+  RawExec("ALTER TABLE System ADD COLUMN options VARCHAR(255) COLLATE NOCASE; UPDATE System SET options = 'abc';");
+  doit();
+  Reopen();
+  EXPECT_EQ(Rows("Select options From System"), (std::vector<std::string>{"abc3"}));
+  EXPECT_EQ(Rows("Select ReOrderedFrom, ReOrderedBy, ReOrderedDate, WOComment From OrderHeader"),
+            (std::vector<std::string>{"A00001  |Ann|05/06/2007|"}));
 }
 
 }  // namespace
