@@ -1,0 +1,100 @@
+// Group 9: the two tables that describe stock for supplier price-list
+// imports get their newer fields and wider texts, StockLF gets its key back
+// on SELECTION (the copy that made StockLF carried no index) with its text
+// fields at their new sizes, and two large-format fields are added.
+#include "upgrade/g09_StockDetailsAndKeys.h"
+
+#include <cstdint>
+#include <span>
+
+#include "engine/Engine.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+#include "upgrade/Steps.h"
+
+namespace qrw {
+namespace {
+
+using upgrade::FieldStep;
+
+constexpr FieldStep kImportAndDetailFields[] = {
+    {"ImportStockCostsMaps", "CostUnits", dbText, 30},
+    {"ImportStockCostsMaps", "Weight", dbText, 10},
+    {"StockMoreInfo", "CostUnits", dbText, 30},
+    {"StockMoreInfo", "Weight", dbText, 10},
+    {"StockMoreInfo", "SupplierName", dbText, 100},
+    {"StockMoreInfo", "Vendor", dbText, 100},
+    {"StockMoreInfo", "PackageSize", dbText, 100},
+};
+
+constexpr FieldStep kImportMapVendor[] = {
+    {"ImportStockCostsMaps", "Vendor", dbText, 100},
+};
+
+constexpr FieldStep kLargeFormatFields[] = {
+    {"ItemLargeFormat", "LFVersion", dbLong, 2},
+    {"StockLF", "ApplicationFactor", dbDouble, 0},
+};
+
+// A field retyped under its own name: (table, field, type, size).
+struct Retype {
+  const char* table;
+  const char* field;
+  std::int16_t type;
+  std::int16_t size;
+};
+
+constexpr Retype kStockDetailRetypes[] = {
+    {"StockMoreInfo", "Manufacturer", dbText, 100},
+    {"StockMoreInfo", "StockName", dbText, 100},
+    {"StockMoreInfo", "CoatedSides", dbText, 50},
+};
+
+constexpr Retype kStockLFRetypes[] = {
+    {"StockLF", "SELECTION", dbText, 50},  {"StockLF", "PaperType", dbText, 50},
+    {"StockLF", "ParentSize", dbText, 17}, {"StockLF", "Vendor", dbText, 50},
+    {"StockLF", "StockType", dbText, 50},
+};
+
+bool HasTempField(const char* table) {
+  bool has = true;  // when the table cannot be read, leave any "temp" alone
+  upgrade::ResumeNext([&] { has = FieldExists(table, "temp", DataDb); });
+  return has;
+}
+
+// ModField rebuilds the field even when it already has the type, so these
+// run on every pass and end with the same structure each time.
+//
+// A rebuild that fails (a value too long for the new size) reports itself
+// and keeps the old field, but leaves its half-filled "temp" behind; the
+// next rebuild of the same table would take that "temp" over with its
+// size, and the next field would end up at the failed field's size. The
+// old field still holds every value, so the leftover goes at once.
+void RetypeAll(std::span<const Retype> retypes) {
+  for (const Retype& r : retypes) {
+    const bool tempBefore = HasTempField(r.table);
+    ModField(DataDb, r.table, r.field, r.field, r.type, r.size);
+    if (!tempBefore && HasTempField(r.table)) RemoveField(DataDb, r.table, "temp");
+  }
+}
+
+}  // namespace
+
+void UpgradeStockDetailsAndKeys() {
+  upgrade::AddFields(kImportAndDetailFields);
+  RetypeAll(kStockDetailRetypes);
+  upgrade::AddFields(kImportMapVendor);
+
+  // An index on SELECTION would keep ModField from dropping the old field,
+  // so the key goes first and comes back once all five fields have their
+  // new types. The lookup ignores case: the older "Primarykey" and the
+  // "PrimaryKey" of an earlier run both go here.
+  RemoveIndex("StockLF", "Primarykey");
+  RemoveIndex("StockLF", "SELECTION");
+  RetypeAll(kStockLFRetypes);
+  AddIndex("StockLF", "SELECTION", "PrimaryKey", true);
+
+  upgrade::AddFields(kLargeFormatFields);
+}
+
+}  // namespace qrw
