@@ -1,0 +1,124 @@
+// Group 13: stock details (parent size, envelope size, number of parts,
+// wider texts), the bindery action text, and the vendors of the stock
+// tables copied into the item numbers and the stock details.
+#include "upgrade/g13_StockDetailsVendors.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "schema/Primitives.h"
+#include "schema/Shared.h"
+#include "upgrade/Steps.h"
+
+namespace qrw {
+namespace {
+
+using upgrade::FieldStep;
+
+// The name the data-table retry box reports as the caller.
+const std::string kCaller = "aaaDoIt.doit";
+
+constexpr FieldStep kStockSizeFields[] = {
+    {"ImportStockCostsMaps", "ParentSize", dbText, 30},
+    {"ImportStockCostsMaps", "EnvelopeSize", dbText, 30},
+    {"ImportStockCostsMaps", "NumberParts", dbLong, 0},
+    {"StockMoreInfo", "ParentSize", dbText, 30},
+    {"StockMoreInfo", "EnvelopeSize", dbText, 30},
+    {"StockMoreInfo", "NumberParts", dbLong, 0},
+};
+
+constexpr FieldStep kImportMapTexts[] = {
+    {"ImportStockCostsMaps", "PackageSize", dbText, 50},
+    {"ImportStockCostsMaps", "EnvDimentions", dbText, 50},
+};
+
+constexpr FieldStep kImportMapDimensions[] = {
+    {"ImportStockCostsMaps", "Width", dbText, 50},
+    {"ImportStockCostsMaps", "Length", dbText, 50},
+};
+
+// Import-map fields retyped to Text 50 on every run, name kept.
+constexpr const char* kImportMapRetyped[] = {"Weight", "Filename", "CostUnits", "NumberParts"};
+
+std::string InDoubleQuotes(const Variant& value) { return "\"" + DoubleQuotes(value.ToText()) + "\""; }
+
+// Copies the vendor of every stock record of `stockTable` that has one into
+// the item numbers of that stock and into their stock details. Records are
+// taken in descending order of vendor, so where one stock name has several
+// vendors the one that sorts first is written last and stays.
+void PropagateVendors(const std::string& stockTable, Recordset& stock, Recordset& itemNumbers) {
+  // The recordset of the previous pass is let go first: when the user gives
+  // up in the retry box, the pass must not go on with that spent recordset
+  // as if this table had no vendors. The variable stays empty and the run
+  // ends at its first use.
+  CloseRecordset(stock);
+  DataTableErrorTrap(stock, DataDb,
+                     "Select * From " + stockTable + " Where Len(Vendor & '')>0 Order By Vendor desc", kCaller);
+  while (!stock->Eof()) {
+    const Variant selection = stock->Get("Selection");
+    // A stock record without a name has no item numbers to give its vendor.
+    if (!selection.IsNull()) {
+      const std::string vendor = InDoubleQuotes(stock->Get("Vendor"));
+      const std::string stockName = InDoubleQuotes(selection);
+      DataDb->Execute("Update rItemNumb Set VendorName = " + vendor + " Where StockName = " + stockName);
+
+      CloseRecordset(itemNumbers);
+      DataTableErrorTrap(itemNumbers, DataDb,
+                         "Select * From rItemNumb Where StockName = " + stockName + " And Len(ItemNumb & '')>0",
+                         kCaller);
+      while (!itemNumbers->Eof()) {
+        DataDb->Execute("Update StockMoreInfo Set Vendor = " + vendor +
+                        " Where ItemNumb = " + InDoubleQuotes(itemNumbers->Get("ItemNumb")));
+        itemNumbers->MoveNext();
+      }
+    }
+    stock->MoveNext();
+  }
+}
+
+// Every field of the stock details becomes Text 100, unless ItemNumb
+// already is 100 wide (then the table was widened before). The field names
+// are taken first: ModField replaces each field while the list is walked.
+void WidenStockDetails() {
+  TableDefs& defs = DataDb->GetTableDefs();
+  defs.Refresh();
+  TableDef def = defs.Item("StockMoreInfo");
+  if (def->GetFields().Item("ItemNumb")->Size() == 100) return;
+
+  std::vector<std::string> names;
+  for (Field& f : def->GetFields().Members()) names.push_back(f->Name());
+  def.Clear();
+  for (const std::string& name : names) ModField(DataDb, "StockMoreInfo", name, name, dbText, 100);
+}
+
+}  // namespace
+
+void UpgradeStockDetailsAndVendors() {
+  // StockMoreInfo.ParentSize marks the sizes and parts of the stock details.
+  if (!FieldExists("StockMoreInfo", "ParentSize", DataDb)) {
+    upgrade::AllOrNothing([] {
+      upgrade::AddFields(kStockSizeFields);
+      ModField(DataDb, "StockMoreInfo", "Finish", "Finish", dbText, 50);
+      ModField(DataDb, "StockMoreInfo", "Weight", "Weight", dbText, 50);
+    });
+  }
+
+  DataDb->Execute("Update rPaper2Bindery Set Action = BinderyName Where IsNull(Action) or Len(Action)=0");
+
+  // Envelopes override large-format stock, which overrides sheet stock.
+  Recordset stock;
+  Recordset itemNumbers;
+  PropagateVendors("SheetStock", stock, itemNumbers);
+  PropagateVendors("StockLF", stock, itemNumbers);
+  PropagateVendors("Envelopes", stock, itemNumbers);
+  CloseRecordset(itemNumbers);
+  CloseRecordset(stock);
+
+  upgrade::AddFields(kImportMapTexts);
+  for (const char* field : kImportMapRetyped) ModField(DataDb, "ImportStockCostsMaps", field, field, dbText, 50);
+  WidenStockDetails();
+  upgrade::AddFields(kImportMapDimensions);
+}
+
+}  // namespace qrw
