@@ -77,6 +77,40 @@ void PropagateVendors(const std::string& stockTable, Recordset& stock, Recordset
   }
 }
 
+// Lookups by stock name and by item number, kept only while the vendors are
+// copied: without them every stock record reads both tables in full, which
+// on a big database takes far too long.
+struct LookupIndex {
+  const char* table;
+  const char* field;
+  const char* name;
+};
+constexpr LookupIndex kVendorLookups[] = {
+    {"rItemNumb", "StockName", "VendorCopyStockName"},
+    {"StockMoreInfo", "ItemNumb", "VendorCopyItemNumb"},
+};
+
+// The vendor passes, envelopes overriding large-format stock, which
+// overrides sheet stock. They are redone whole on every run, so they are
+// made as one change: fast, and a run that stops in the middle leaves
+// neither half the vendors nor the lookups behind.
+void CopyVendors() {
+  upgrade::AllOrNothing([] {
+    // A missing field is left for the statements that name it to report.
+    for (const LookupIndex& l : kVendorLookups) {
+      if (FieldExists(l.table, l.field, DataDb)) AddIndex(l.table, l.field, l.name, false);
+    }
+    Recordset stock;
+    Recordset itemNumbers;
+    PropagateVendors("SheetStock", stock, itemNumbers);
+    PropagateVendors("StockLF", stock, itemNumbers);
+    PropagateVendors("Envelopes", stock, itemNumbers);
+    CloseRecordset(itemNumbers);
+    CloseRecordset(stock);
+    for (const LookupIndex& l : kVendorLookups) RemoveIndex(l.table, l.name);
+  });
+}
+
 // Every field of the stock details becomes Text 100, unless ItemNumb
 // already is 100 wide (then the table was widened before). The field names
 // are taken first: ModField replaces each field while the list is walked.
@@ -106,14 +140,7 @@ void UpgradeStockDetailsAndVendors() {
 
   DataDb->Execute("Update rPaper2Bindery Set Action = BinderyName Where IsNull(Action) or Len(Action)=0");
 
-  // Envelopes override large-format stock, which overrides sheet stock.
-  Recordset stock;
-  Recordset itemNumbers;
-  PropagateVendors("SheetStock", stock, itemNumbers);
-  PropagateVendors("StockLF", stock, itemNumbers);
-  PropagateVendors("Envelopes", stock, itemNumbers);
-  CloseRecordset(itemNumbers);
-  CloseRecordset(stock);
+  CopyVendors();
 
   upgrade::AddFields(kImportMapTexts);
   for (const char* field : kImportMapRetyped) ModField(DataDb, "ImportStockCostsMaps", field, field, dbText, 50);
