@@ -104,14 +104,6 @@ TEST_F(Groups9To10Test, StockLFKeyIsRebuiltOnSelectionWhateverItWasCalled) {
   EXPECT_EQ(Layout("ItemLargeFormat").back(), "LFVersion:4/4");
 }
 
-TEST_F(Groups9To10Test, StockLFWithoutAnyIndexGetsItsPrimaryKey) {
-  BuildStock("INSERT INTO StockLF VALUES (10, 'Matte Bond', 'Bond', '24', 'V', 24, 'RollPaper');");
-  UpgradeStockDetailsAndKeys();
-  Reopen();
-  EXPECT_EQ(IndexesOf("StockLF"), (Strings{"PrimaryKey:P:SELECTION"}));
-  EXPECT_TRUE(boxes_.Shown().empty());
-}
-
 TEST_F(Groups9To10Test, DuplicateStockNamesStopTheRunAfterTheRetypingsAndKeepEveryRow) {
   BuildStock(R"(INSERT INTO StockLF VALUES (10, 'Matte Bond', 'Bond', '24', 'V', 24, 'RollPaper'),
     (11, 'Matte Bond', 'Bond', '36', 'V', 36, 'RollPaper');)");
@@ -144,7 +136,7 @@ TEST_F(Groups9To10Test, ParentSizeTooLongForItsNewSizeIsReportedAndKeptAndTheOth
             (Strings{"Code:4/4", "SELECTION:10/50", "PaperType:10/50", "ParentSize:10/30", "Vendor:10/50",
                      "Width:7/8", "StockType:10/50", "ApplicationFactor:7/8"}));
   EXPECT_EQ(Rows("Select ParentSize, Vendor From StockLF"), (Strings{longSize + "|Imaging Supply Wholesale"}));
-  EXPECT_EQ(IndexesOf("StockLF"), (Strings{"PrimaryKey:P:SELECTION"}));
+  EXPECT_EQ(IndexesOf("StockLF"), (Strings{"PrimaryKey:P:SELECTION"}));  // from a table without any index
 }
 
 // ---- Group 10 ------------------------------------------------------------
