@@ -224,13 +224,13 @@ void UpdateSavedTemplates() {
   if (done) return;
 
   // The older template orders, listed before the first one moves, in
-  // ascending order of Control; the list ends at an order already numbered
-  // ST0101, where the renumbered orders begin.
+  // ascending order of Control; after the first, the list ends at an order
+  // already numbered ST0101, where the renumbered orders begin.
   std::vector<std::string> older;
   rs = DataDb->OpenRecordset("Select * from OrderHeader Where Control > 'ST0001' Order By Control");
   for (; !rs->Eof(); rs->MoveNext()) {
     const std::string control = rs->Get("Control").ToText();
-    if (control == "ST0101") break;
+    if (control == "ST0101" && !older.empty()) break;
     older.push_back(control);
   }
   CloseRecordset(rs);

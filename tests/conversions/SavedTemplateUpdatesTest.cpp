@@ -302,5 +302,25 @@ TEST_F(SavedTemplatesTest, OldTemplatesAreRenamedInNumberOrderOntoFreeNumbers) {
             (Strings{"ST0101|old2", "ST0104|old5", "ST0105|there"}));
 }
 
+TEST_F(SavedTemplatesTest, RenumberedOrdersAlreadyThereEndThePass) {
+  Order("ST0001");
+  Order("ST0002", "Old 2");
+  Order("ST0101", "Moved before");
+  Order("ST0105", "Moved before too");
+  UpdateSavedTemplates();
+  EXPECT_EQ(Rows("Select Control, OrderDescription From OrderHeader Where Control > 'ST0090' Order By Control"),
+            (Strings{"ST0101|Moved before", "ST0102|Old 2", "ST0105|Moved before too"}));
+
+  // Starting at ST0101 itself, the pass keeps its number and closes up the
+  // numbers after it.
+  Build(kOrderDdl + "INSERT INTO System (Program) VALUES ('Quarrow');");
+  Order("ST0001");
+  Order("ST0101", "First");
+  Order("ST0105", "Second");
+  UpdateSavedTemplates();
+  EXPECT_EQ(Rows("Select Control, OrderDescription From OrderHeader Where Control > 'ST0090' Order By Control"),
+            (Strings{"ST0101|First", "ST0102|Second"}));
+}
+
 }  // namespace
 }  // namespace qrw::testing
