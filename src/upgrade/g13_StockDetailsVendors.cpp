@@ -3,6 +3,7 @@
 // tables copied into the item numbers and the stock details.
 #include "upgrade/g13_StockDetailsVendors.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -97,8 +98,11 @@ constexpr LookupIndex kVendorLookups[] = {
 void CopyVendors() {
   upgrade::AllOrNothing([] {
     // A missing field is left for the statements that name it to report.
-    for (const LookupIndex& l : kVendorLookups) {
-      if (FieldExists(l.table, l.field, DataDb)) AddIndex(l.table, l.field, l.name, false);
+    bool made[std::size(kVendorLookups)] = {};
+    for (std::size_t i = 0; i < std::size(kVendorLookups); ++i) {
+      const LookupIndex& l = kVendorLookups[i];
+      made[i] = FieldExists(l.table, l.field, DataDb);
+      if (made[i]) AddIndex(l.table, l.field, l.name, false);
     }
     Recordset stock;
     Recordset itemNumbers;
@@ -107,7 +111,9 @@ void CopyVendors() {
     PropagateVendors("Envelopes", stock, itemNumbers);
     CloseRecordset(itemNumbers);
     CloseRecordset(stock);
-    for (const LookupIndex& l : kVendorLookups) RemoveIndex(l.table, l.name);
+    for (std::size_t i = 0; i < std::size(kVendorLookups); ++i) {
+      if (made[i]) RemoveIndex(kVendorLookups[i].table, kVendorLookups[i].name);
+    }
   });
 }
 

@@ -21,7 +21,9 @@ constexpr FieldStep kPurchaseOrderFields[] = {
     {"POTable", "CustCode", dbText, 36},
 };
 
-const std::string kRateFields = "PressName, PaperName, PaperSize, SetUpTime, StartOverRun, RunOverRunPercent, PressMultiple";
+// The fields copied into a fresh set of template rows.
+const std::string kRateFields =
+    "PressName, PaperName, PaperSize, SetUpTime, StartOverRun, RunOverRunPercent, PressMultiple";
 
 void RenameInPlace(const std::string& table, const std::string& oldName, const std::string& newName) {
   DataDb->GetTableDefs().Item(table)->GetFields().Item(oldName)->SetName(newName);
