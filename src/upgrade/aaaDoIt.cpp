@@ -16,6 +16,14 @@ void doit() {
   UpgradeManyUpGeneralItems();
   UpgradeLargeFormatStock();
   UpgradeVendorsAndPrePress();
+  UpgradeStockDetailsAndKeys();
+  UpgradeLaminators();
+  UpgradeMountersAndCutting();
+  UpgradeBleedAndSpacing();
+  UpgradeStockDetailsAndVendors();
+  UpgradePurchaseOrdersAndPrinterRates();
+  UpgradeColorBWSheetsAndTemplates();
+  UpgradeOptionsAndLevelStamp();
 }
 
 }  // namespace qrw

@@ -2,7 +2,7 @@
 // imports get their newer fields and wider texts, StockLF gets its key back
 // on SELECTION (the copy that made StockLF carried no index) with its text
 // fields at their new sizes, and two large-format fields are added.
-#include "upgrade/g09_StockDetailsAndKeys.h"
+#include "upgrade/Groups.h"
 
 #include <cstdint>
 #include <span>
@@ -42,12 +42,16 @@ struct Retype {
   const char* field;
   std::int16_t type;
   std::int16_t size;
+  // The stock details are widened to Text 100 as a whole a few groups
+  // later; narrowing such a field again on the next run would undo that
+  // (and fail on every run once a value is longer than the narrower size).
+  bool keepWiderText = false;
 };
 
 constexpr Retype kStockDetailRetypes[] = {
-    {"StockMoreInfo", "Manufacturer", dbText, 100},
-    {"StockMoreInfo", "StockName", dbText, 100},
-    {"StockMoreInfo", "CoatedSides", dbText, 50},
+    {"StockMoreInfo", "Manufacturer", dbText, 100, true},
+    {"StockMoreInfo", "StockName", dbText, 100, true},
+    {"StockMoreInfo", "CoatedSides", dbText, 50, true},
 };
 
 constexpr Retype kStockLFRetypes[] = {
@@ -70,8 +74,18 @@ bool HasTempField(const char* table) {
 // next rebuild of the same table would take that "temp" over with its
 // size, and the next field would end up at the failed field's size. The
 // old field still holds every value, so the leftover goes at once.
+bool AlreadyWideText(const Retype& r) {
+  bool wide = false;
+  upgrade::ResumeNext([&] {
+    Field f = DataDb->GetTableDefs().Item(r.table)->GetFields().Item(r.field);
+    wide = f->Type() == dbText && f->Size() >= r.size;
+  });
+  return wide;
+}
+
 void RetypeAll(std::span<const Retype> retypes) {
   for (const Retype& r : retypes) {
+    if (r.keepWiderText && AlreadyWideText(r)) continue;
     const bool tempBefore = HasTempField(r.table);
     ModField(DataDb, r.table, r.field, r.field, r.type, r.size);
     if (!tempBefore && HasTempField(r.table)) RemoveField(DataDb, r.table, "temp");

@@ -3,7 +3,7 @@
 // has, the two rate tables take the bindery rate table's layout, and each
 // is seeded with a general laminator and a starting rate scale. Laminators
 // is the marker: once it exists the group never runs again.
-#include "upgrade/g10_Laminators.h"
+#include "upgrade/Groups.h"
 
 #include <string>
 

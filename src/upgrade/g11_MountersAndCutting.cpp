@@ -3,7 +3,7 @@
 // laminate in the large-format stock; and large-format cutting ("Cutting LF")
 // as a bindery option whose rates start from those of the default cutting
 // option for short paper sizes.
-#include "upgrade/g11_MountersAndCutting.h"
+#include "upgrade/Groups.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Group 12: the single bleed and image-spacing values of an item become one
 // value per side, with a page border per side and a bleed switch; items take
 // their old values on every side, book pages start empty.
-#include "upgrade/g12_BleedAndSpacing.h"
+#include "upgrade/Groups.h"
 
 #include "engine/Engine.h"
 #include "schema/Primitives.h"

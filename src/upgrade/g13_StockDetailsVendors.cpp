@@ -1,7 +1,7 @@
 // Group 13: stock details (parent size, envelope size, number of parts,
 // wider texts), the bindery action text, and the vendors of the stock
 // tables copied into the item numbers and the stock details.
-#include "upgrade/g13_StockDetailsVendors.h"
+#include "upgrade/Groups.h"
 
 #include <iterator>
 #include <string>

@@ -2,7 +2,7 @@
 // the per-printer paper and envelope rate tables. Each printer starts with
 // a copy of the rates of the template press (the first press), reset to no
 // set-up time, no overruns and a printer multiple of 1.
-#include "upgrade/g14_PurchaseOrderPrinterRates.h"
+#include "upgrade/Groups.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // colour or black and white, three amounts of the order header, the tab of
 // each saved-template item, and the conversion of the saved templates to
 // one template order per tab.
-#include "upgrade/g15_ColorBWSheetsAndTemplates.h"
+#include "upgrade/Groups.h"
 
 #include <string>
 

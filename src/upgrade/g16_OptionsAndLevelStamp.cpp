@@ -3,7 +3,7 @@
 // holder's details, the reshaped variable-data options, the price of extra
 // options in the screen database, the bindery constants and groups, and the
 // structure-level stamp that closes the upgrade.
-#include "upgrade/g16_OptionsAndLevelStamp.h"
+#include "upgrade/Groups.h"
 
 #include <filesystem>
 #include <string>
