@@ -7,8 +7,21 @@
 #include <string>
 
 #include "Digest.h"
+#include "engine/Engine.h"
+#include "schema/Shared.h"
+#include "upgrade/aaaDoIt.h"
 
 namespace qrw::testing {
+
+// One whole run of the script on the database file at `path`, as the
+// program makes it: open, run, release.
+inline void RunScriptOn(const std::string& path) {
+  Database db = Engine::Instance().OpenDatabase(path);
+  DataDb = db;
+  doit();
+  DataDb.Clear();
+  db->Close();
+}
 
 // The large-format item numbers are made early in the script, before a
 // later group adds the general mounting and laminate materials; the item

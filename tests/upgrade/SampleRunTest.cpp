@@ -15,13 +15,7 @@ TEST_F(UpgradeTest, SampleDatabaseUpgradesCleanlyAndLaterRunsOnlyCompleteIt) {
   sample::WriteSample(folder);
   const std::string path = folder + "/" + sample::kDataFile;
 
-  auto run = [&] {
-    Database db = Engine::Instance().OpenDatabase(path);
-    DataDb = db;
-    doit();
-    DataDb.Clear();
-    db->Close();
-  };
+  auto run = [&] { RunScriptOn(path); };
   run();
   for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
   const sample::DatabaseDigest first = sample::Digest(path);
