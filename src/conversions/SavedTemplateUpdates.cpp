@@ -1,5 +1,6 @@
 #include "conversions/SavedTemplateUpdates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -177,12 +178,14 @@ void RenumberOrderItems(const std::string& control) {
   // item down to a number no other item holds, as long as the smallest
   // number is at least 1. An order with a number below 1 (0, negative)
   // would have an item land on another's number and merge with it, so its
-  // items first move above the largest number in use.
+  // items first move above the largest number in use, and never below 1:
+  // parked below 1 (all numbers negative) they would meet the same merge in
+  // the second pass.
   std::vector<std::string> from;
   from.reserve(items.size());
   for (const ItemNumber& item : items) from.push_back(item.text);
   if (items.front().value < 1) {
-    const auto top = static_cast<std::int64_t>(std::floor(items.back().value));
+    const auto top = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor(items.back().value)));
     for (std::size_t i = 0; i < items.size(); ++i) {
       const std::string parked = std::to_string(top + 1 + static_cast<std::int64_t>(i));
       RenumberItem(heads, quoted, parked, from[i]);

@@ -173,6 +173,17 @@ TEST_F(ReKeyTest, ZeroNegativeSharedAndMissingItemNumbersKeepItemsApart) {
   // Without moving the items aside first, 0 would land on item 1's rows.
   ExpectItems({"A1|1|a-4", "A1|2|a0", "A1|3|a1", "A1|4|a2"}, kAllItemTables);
 
+  // All numbers below 1: the items must not be moved aside onto 0 and 1,
+  // where the second pass would put the first item onto the second.
+  Order("C1");
+  Item("C1", -3, "c-3");
+  Item("C1", -1, "c-1");
+  RenumberOrderItems("C1");
+  EXPECT_EQ(Rows("Select Item, Tag From ItemPostage Where Control = 'C1' Order By Tag"),
+            (Strings{"2|c-1", "1|c-3"}));
+  EXPECT_EQ(Rows("Select Item, ItemType From ItemDetails Where Control = 'C1' Order By ItemType"),
+            (Strings{"2|c-1", "1|c-3"}));
+
   Order("B1");
   Item("B1", 4, "b4x");
   Item("B1", 4, "b4y");
