@@ -7,7 +7,9 @@
 #include <string>
 
 #include "Digest.h"
+#include "SampleDb.h"
 #include "engine/Engine.h"
+#include "platform/MessageBox.h"
 #include "schema/Shared.h"
 #include "upgrade/aaaDoIt.h"
 
@@ -35,6 +37,33 @@ inline void ExpectOnlyNewItemNumbers(const sample::DatabaseDigest& first, const 
 
 inline void ExpectNoDifferences(const sample::DatabaseDigest& a, const sample::DatabaseDigest& b) {
   for (const std::string& d : sample::Differences(a, b)) ADD_FAILURE() << d;
+}
+
+// The bundled sample written into `folder` and taken through one whole run
+// of the script, with what it looked like afterwards.
+struct UpgradedSample {
+  std::string path;
+  sample::DatabaseDigest first;
+};
+
+// A clean first run shows no box at all.
+inline UpgradedSample WriteAndUpgradeSample(const std::string& folder, const ScriptedBoxes& boxes) {
+  sample::WriteSample(folder);
+  UpgradedSample s{folder + "/" + sample::kDataFile, {}};
+  RunScriptOn(s.path);
+  for (const BoxRequest& box : boxes.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
+  s.first = sample::Digest(s.path);
+  return s;
+}
+
+// The run after the first: still no box, and nothing changes but the item
+// numbers the first run could not yet give. Returns the digest after it.
+inline sample::DatabaseDigest RerunSample(const UpgradedSample& s, const ScriptedBoxes& boxes) {
+  RunScriptOn(s.path);
+  EXPECT_TRUE(boxes.Shown().empty());
+  sample::DatabaseDigest second = sample::Digest(s.path);
+  ExpectOnlyNewItemNumbers(s.first, second);
+  return second;
 }
 
 }  // namespace qrw::testing

@@ -233,20 +233,13 @@ TEST_F(UpgradeTest, ItemsWithoutTheirOldSpacingStopTheRunWithoutHalfTheFields) {
 
 #ifdef QRW_WITH_SAMPLE
 TEST_F(UpgradeTest, SampleDatabaseTakesGroupsElevenAndTwelveCleanlyAndASecondRunChangesNothing) {
-  const std::string folder = dataHome_ + "/sample";
-  sample::WriteSample(folder);
-  const std::string path = folder + "/" + sample::kDataFile;
-
   // The script runs every group; this one is checked on its result.
-  auto run = [&] { RunScriptOn(path); };
-  run();
-  for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
-  const sample::DatabaseDigest first = sample::Digest(path);
-  EXPECT_TRUE(first.parts.count("table Mounters"));
-  EXPECT_TRUE(first.parts.count("table Mounter1Flat"));
-  EXPECT_FALSE(first.parts.count("table ttt"));
+  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
+  EXPECT_TRUE(up.first.parts.count("table Mounters"));
+  EXPECT_TRUE(up.first.parts.count("table Mounter1Flat"));
+  EXPECT_FALSE(up.first.parts.count("table ttt"));
   {
-    Database db = Engine::Instance().OpenDatabase(path);
+    Database db = Engine::Instance().OpenDatabase(up.path);
     EXPECT_EQ(ColumnTexts(db, "Select PaperSize From rPaper2Bindery Where BinderyName = 'Cutting LF'", "PaperSize"),
               (Names{"A4", "11"}));
     db->Close();
@@ -254,12 +247,9 @@ TEST_F(UpgradeTest, SampleDatabaseTakesGroupsElevenAndTwelveCleanlyAndASecondRun
 
   // The item numbering of the large-format stock runs before the general
   // materials are added, so the next run numbers them; nothing else moves.
-  run();
-  EXPECT_TRUE(boxes_.Shown().empty());
-  const sample::DatabaseDigest second = sample::Digest(path);
-  ExpectOnlyNewItemNumbers(first, second);
-  run();
-  ExpectNoDifferences(second, sample::Digest(path));
+  const sample::DatabaseDigest second = RerunSample(up, boxes_);
+  RunScriptOn(up.path);
+  ExpectNoDifferences(second, sample::Digest(up.path));
 }
 #endif
 

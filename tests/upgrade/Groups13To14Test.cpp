@@ -247,24 +247,15 @@ TEST_F(UpgradeTest, PrinterRateTablesThatFailHalfWayAreBuiltWholeByTheNextRun) {
 
 #ifdef QRW_HAVE_SAMPLE
 TEST_F(UpgradeTest, SampleDatabaseTakesGroups13And14AndASecondRunChangesNothing) {
-  const std::string folder = dataHome_ + "/sample";
-  sample::WriteSample(folder);
-  const std::string path = folder + "/" + sample::kDataFile;
-
   // The script runs every group; this one is checked on its result.
-  auto run = [&] { RunScriptOn(path); };
-  run();
-  for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
-  const sample::DatabaseDigest first = sample::Digest(path);
-  EXPECT_TRUE(first.parts.count("table rPaper2Printer"));
-  EXPECT_TRUE(first.parts.count("table rEnvelope2Printer"));
+  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
+  EXPECT_TRUE(up.first.parts.count("table rPaper2Printer"));
+  EXPECT_TRUE(up.first.parts.count("table rEnvelope2Printer"));
 
-  run();
-  EXPECT_TRUE(boxes_.Shown().empty());
-  ExpectOnlyNewItemNumbers(first, sample::Digest(path));
+  RerunSample(up, boxes_);
 
   file_ = std::make_unique<TempDbFile>("");  // look at the sample through the fixture's helpers
-  db_ = Engine::Instance().OpenDatabase(path);
+  db_ = Engine::Instance().OpenDatabase(up.path);
   EXPECT_EQ(Rows("Select ItemNumb, VendorName From rItemNumb Where StockType In ('SheetStock', 'Envelopes')"),
             (Strings{"SS-100|Midwest Paper", "SS-200|Acme \"Paper\" Co", "SS-300|<Null>", "|<Null>",
                      "ENV-10|Envelope Express", "<Null>|<Null>"}));

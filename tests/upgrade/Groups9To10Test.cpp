@@ -212,22 +212,13 @@ TEST_F(Groups9To10Test, ARateTableAlreadyThereKeepsItsRatesAndTheRestIsMade) {
 
 #ifdef QRW_HAVE_SAMPLE
 TEST_F(Groups9To10Test, SampleDatabaseTakesGroupsNineAndTenCleanlyAndASecondPassChangesNothing) {
-  const std::string folder = dataHome_ + "/sample";
-  sample::WriteSample(folder);
-  const std::string path = folder + "/" + sample::kDataFile;
-
   // The script runs every group; this one is checked on its result.
-  auto run = [&] { RunScriptOn(path); };
-  run();
-  for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
-  const sample::DatabaseDigest first = sample::Digest(path);
-  EXPECT_TRUE(first.parts.count("table Laminators"));
-  EXPECT_TRUE(first.parts.count("table Laminator1Flat"));
-  EXPECT_TRUE(first.parts.count("table Laminator1Setup"));
+  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
+  EXPECT_TRUE(up.first.parts.count("table Laminators"));
+  EXPECT_TRUE(up.first.parts.count("table Laminator1Flat"));
+  EXPECT_TRUE(up.first.parts.count("table Laminator1Setup"));
 
-  run();
-  EXPECT_TRUE(boxes_.Shown().empty());
-  ExpectOnlyNewItemNumbers(first, sample::Digest(path));
+  RerunSample(up, boxes_);
 }
 #endif
 

@@ -11,24 +11,14 @@ namespace qrw::testing {
 namespace {
 
 TEST_F(UpgradeTest, SampleDatabaseUpgradesCleanlyAndLaterRunsOnlyCompleteIt) {
-  const std::string folder = dataHome_ + "/sample";
-  sample::WriteSample(folder);
-  const std::string path = folder + "/" + sample::kDataFile;
+  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
+  EXPECT_TRUE(up.first.parts.count("table StockLF"));
+  EXPECT_FALSE(up.first.parts.count("table SheetStockLF"));
+  EXPECT_TRUE(up.first.parts.count("query QRollPaperLF"));
 
-  auto run = [&] { RunScriptOn(path); };
-  run();
-  for (const BoxRequest& box : boxes_.Shown()) ADD_FAILURE() << "unexpected box: " << box.text;
-  const sample::DatabaseDigest first = sample::Digest(path);
-  EXPECT_TRUE(first.parts.count("table StockLF"));
-  EXPECT_FALSE(first.parts.count("table SheetStockLF"));
-  EXPECT_TRUE(first.parts.count("query QRollPaperLF"));
-
-  run();
-  EXPECT_TRUE(boxes_.Shown().empty());
-  const sample::DatabaseDigest second = sample::Digest(path);
-  ExpectOnlyNewItemNumbers(first, second);
-  run();
-  ExpectNoDifferences(second, sample::Digest(path));
+  const sample::DatabaseDigest second = RerunSample(up, boxes_);
+  RunScriptOn(up.path);
+  ExpectNoDifferences(second, sample::Digest(up.path));
 }
 
 }  // namespace
