@@ -11,15 +11,14 @@
 
 #include "engine/Engine.h"
 #include "engine/ErrorCodes.h"
+#include "support/ScratchFolder.h"
 
 namespace qrw::test {
 
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/qrw-engine-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = qrw::testing::FreshTestFolder("qrw-engine").string();
     path_ = dir_ + "/QRWdata.MDB";
   }
   void TearDown() override {

@@ -6,46 +6,22 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "EngineFixture.h"
 #include "engine/Engine.h"
 #include "engine/ErrorCodes.h"
 
 namespace qrw::sqltest {
 
-class SqlTest : public ::testing::Test {
+class SqlTest : public test::EngineTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qrw-sql-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    path_ = dir_ + "/QRWdata.MDB";
-  }
+  // The engine's connection is closed before the folder is removed.
   void TearDown() override {
     if (db_) db_->Close();
-    db_.Clear();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
-  // DDL and rows written with a plain SQLite connection, before Open().
-  void Raw(const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-    std::string msg = err ? err : "";
-    sqlite3_free(err);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
-  }
-
-  Database& Open() {
-    db_ = Engine::Instance().OpenDatabase(path_);
-    return db_;
+    EngineTest::TearDown();
   }
 
   // Every row of a query, columns joined by "|", Null shown as "<null>".
@@ -82,15 +58,7 @@ class SqlTest : public ::testing::Test {
     return db_->RecordsAffected();
   }
 
-  // The number of the qrw::Error that f raises, 0 when none.
-  static long ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
-  }
+  // The description of the qrw::Error that f raises, "" when none.
   static std::string ErrorText(const std::function<void()>& f) {
     try {
       f();
@@ -110,10 +78,6 @@ class SqlTest : public ::testing::Test {
     }
     return out;
   }
-
-  std::string dir_;
-  std::string path_;
-  Database db_;
 };
 
 }  // namespace qrw::sqltest
