@@ -10,23 +10,7 @@ using Strings = std::vector<std::string>;
 
 // The order fields a new template order is written with, and the item
 // tables that orders and items are re-keyed in.
-const std::string kTemplateDdl = R"(
-ALTER TABLE OrderHeader ADD COLUMN StatType VARCHAR(1) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN Printed VARCHAR(1) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN custcode VARCHAR(36) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN OrderDate DATETIME;
-ALTER TABLE OrderHeader ADD COLUMN DueDate DATETIME;
-ALTER TABLE OrderHeader ADD COLUMN DueTime VARCHAR(10) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN fixedDueDate BOOLEAN;
-ALTER TABLE OrderHeader ADD COLUMN OrderDescription VARCHAR(100) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN DecisionDate DATETIME;
-ALTER TABLE OrderHeader ADD COLUMN SALESMAN VARCHAR(20) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN Discount DOUBLE;
-ALTER TABLE OrderHeader ADD COLUMN TaxRate DOUBLE;
-ALTER TABLE OrderHeader ADD COLUMN FedRate DOUBLE;
-ALTER TABLE OrderHeader ADD COLUMN Contact VARCHAR(50) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN Phone VARCHAR(25) COLLATE NOCASE;
-ALTER TABLE OrderHeader ADD COLUMN PO VARCHAR(20) COLLATE NOCASE;
+const std::string kTemplateDdl = std::string(kTemplateOrderFieldsDdl) + R"(
 CREATE UNIQUE INDEX OrderHeader_PrimaryKey ON OrderHeader (Control);
 CREATE TABLE ItemPrePress (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER);
 CREATE TABLE ItemBindery (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER);

@@ -170,4 +170,25 @@ class UpgradeTest : public ::testing::Test {
   std::optional<ScopedEnv> dataHomeEnv_;
 };
 
+// The order-header fields an order written from a saved template is given,
+// which an older OrderHeader lacks.
+inline const char* kTemplateOrderFieldsDdl = R"(
+ALTER TABLE OrderHeader ADD COLUMN StatType VARCHAR(1) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN Printed VARCHAR(1) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN custcode VARCHAR(36) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN OrderDate DATETIME;
+ALTER TABLE OrderHeader ADD COLUMN DueDate DATETIME;
+ALTER TABLE OrderHeader ADD COLUMN DueTime VARCHAR(10) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN fixedDueDate BOOLEAN;
+ALTER TABLE OrderHeader ADD COLUMN OrderDescription VARCHAR(100) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN DecisionDate DATETIME;
+ALTER TABLE OrderHeader ADD COLUMN SALESMAN VARCHAR(20) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN Discount DOUBLE;
+ALTER TABLE OrderHeader ADD COLUMN TaxRate DOUBLE;
+ALTER TABLE OrderHeader ADD COLUMN FedRate DOUBLE;
+ALTER TABLE OrderHeader ADD COLUMN Contact VARCHAR(50) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN Phone VARCHAR(25) COLLATE NOCASE;
+ALTER TABLE OrderHeader ADD COLUMN PO VARCHAR(20) COLLATE NOCASE;
+)";
+
 }  // namespace qrw::testing
