@@ -11,6 +11,7 @@
 
 #include "engine/Engine.h"
 #include "engine/ErrorCodes.h"
+#include "support/RawSql.h"
 #include "support/ScratchFolder.h"
 
 namespace qrw::test {
@@ -29,16 +30,7 @@ class EngineTest : public ::testing::Test {
 
   // Runs SQL on the file with a plain SQLite connection (creating it).
   void Raw(const std::string& sql) { RawOn(path_, sql); }
-  static void RawOn(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-    std::string msg = err ? err : "";
-    sqlite3_free(err);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
-  }
+  static void RawOn(const std::string& path, const std::string& sql) { qrw::testing::RawExec(path, sql); }
   // First column of the first row, as text ("" for none or Null).
   std::string RawText(const std::string& sql) {
     sqlite3* db = nullptr;

@@ -13,6 +13,7 @@
 
 #include "schema/Shared.h"
 #include "support/PrivateHomeTest.h"
+#include "support/RawSql.h"
 
 namespace qrw::testing {
 
@@ -59,17 +60,10 @@ class ToolsFixture : public PrivateHomeTest {
     sqlite3_close(db);
     return out;
   }
+  // On an existing file only: a missing one fails rather than being made.
   static void Exec(const fs::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-    std::string msg = err ? err : "";
-    sqlite3_free(err);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
+    RawExec(file.string(), sql, SQLITE_OPEN_READWRITE);
   }
-
 };
 
 }  // namespace qrw::testing
