@@ -6,18 +6,8 @@ namespace qrw::testing {
 namespace {
 
 // The small product database built here holds the tables of the script's
-// first eight groups; the whole script runs on the sample database in
-// SampleRunTest.
-void RunFirstEightGroups() {
-  UpgradePrinterResolutions();
-  UpgradeLargeFormatItems();
-  UpgradeImportMapsAndShipTo();
-  UpgradeReorderAndPurchaseOrders();
-  UpgradeEmailAndCustomers();
-  UpgradeManyUpGeneralItems();
-  UpgradeLargeFormatStock();
-  UpgradeVendorsAndPrePress();
-}
+// first eight groups (RunFirstEightGroups, UpgradeTestDb.h); the whole
+// script runs on the sample database in SampleRunTest.
 
 const char* kRows = R"(
   INSERT INTO rPrinter2ResolutionLF VALUES ('Alpha', '720', 1), ('Alpha', '1440', 2);

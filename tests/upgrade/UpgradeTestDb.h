@@ -15,6 +15,7 @@
 
 #include "schema/TestDb.h"
 #include "support/ScratchFolder.h"
+#include "upgrade/Groups.h"
 
 namespace qrw::testing {
 
@@ -46,6 +47,20 @@ CREATE TABLE StockColors (sType VARCHAR(20) COLLATE NOCASE, Color VARCHAR(20) CO
 CREATE TABLE rStock2CostLF (PaperName VARCHAR(50) COLLATE NOCASE, PaperSize VARCHAR(20) COLLATE NOCASE, Cost DOUBLE);
 INSERT INTO Defaults VALUES (1, 'ABCDEFGHIJKLMNOPQRST');
 )";
+
+// The script's first eight groups, in script order: the large-format,
+// import-map, re-order, e-mail, many-up, stock and pre-press groups that the
+// small product database above holds the tables for.
+inline void RunFirstEightGroups() {
+  UpgradePrinterResolutions();
+  UpgradeLargeFormatItems();
+  UpgradeImportMapsAndShipTo();
+  UpgradeReorderAndPurchaseOrders();
+  UpgradeEmailAndCustomers();
+  UpgradeManyUpGeneralItems();
+  UpgradeLargeFormatStock();
+  UpgradeVendorsAndPrePress();
+}
 
 class UpgradeTest : public ::testing::Test {
  protected:
