@@ -31,6 +31,12 @@ void CreateEmptyLike(const std::string& table, const std::string& layoutOf) {
   DataDb->GetTableDefs().Refresh();
 }
 
+void CreateItemTableFromInks(const std::string& table) {
+  static constexpr const char* kInkOnlyFields[] = {"Ink", "SetUp", "Side", "Desc", "Center"};
+  CreateEmptyLike(table, "itemInks");
+  for (const char* field : kInkOnlyFields) RemoveField(DataDb, table, field);
+}
+
 void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDef> fields) {
   TableDef tdf = DataDb->CreateTableDef(table);
   for (const TextFieldDef& def : fields) {

@@ -48,6 +48,11 @@ void AllOrNothing(const std::function<void()>& change);
 // at once.
 void CreateEmptyLike(const std::string& table, const std::string& layoutOf);
 
+// Creates `table` as an item table with the layout of itemInks less the
+// ink-only fields (Ink, SetUp, Side, Desc, Center), which the large-format
+// and colour/black-and-white item tables have no use for.
+void CreateItemTableFromInks(const std::string& table);
+
 // A Text field of a table created from a new definition.
 struct TextFieldDef {
   const char* name;

@@ -12,9 +12,6 @@ namespace {
 
 using upgrade::FieldStep;
 
-// Fields of itemInks that a large-format item has no use for.
-constexpr const char* kInkOnlyFields[] = {"Ink", "SetUp", "Side", "Desc", "Center"};
-
 constexpr FieldStep kNewItemLargeFormatFields[] = {
     {"ItemLargeFormat", "LaminateSizeOption", dbText, 20},
     {"ItemLargeFormat", "TotalSqFtLaminate", dbText, 20},
@@ -84,8 +81,7 @@ void UpgradeLargeFormatItems() {
 
   if (!TableExists("ItemLargeFormat", DataDb)) {
     upgrade::AllOrNothing([] {
-      upgrade::CreateEmptyLike("ItemLargeFormat", "itemInks");
-      for (const char* field : kInkOnlyFields) RemoveField(DataDb, "ItemLargeFormat", field);
+      upgrade::CreateItemTableFromInks("ItemLargeFormat");
       upgrade::AddFields(kNewItemLargeFormatFields);
     });
   } else if (!FieldExists("ItemLargeFormat", "LaminateLaborMins", DataDb)) {

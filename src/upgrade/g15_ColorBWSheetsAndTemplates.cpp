@@ -17,9 +17,6 @@ namespace {
 
 using upgrade::FieldStep;
 
-// Fields of itemInks that a colour/black-and-white row has no use for.
-constexpr const char* kInkOnlyFields[] = {"Ink", "SetUp", "Side", "Desc", "Center"};
-
 constexpr FieldStep kColorBWFields[] = {
     {"ItemSheetsColorBW", "Piece", dbLong, 0},
     {"ItemSheetsColorBW", "fColor", dbBoolean, 0},
@@ -77,8 +74,7 @@ void FillTemplateTabs() {
 void UpgradeColorBWSheetsAndTemplates() {
   if (!TableExists("ItemSheetsColorBW", DataDb)) {
     upgrade::AllOrNothing([] {
-      upgrade::CreateEmptyLike("ItemSheetsColorBW", "itemInks");
-      for (const char* field : kInkOnlyFields) RemoveField(DataDb, "ItemSheetsColorBW", field);
+      upgrade::CreateItemTableFromInks("ItemSheetsColorBW");
       upgrade::AddFields(kColorBWFields);
       DataDb->GetTableDefs().Refresh();
     });
