@@ -245,76 +245,27 @@ enum class Rank { Byte, Integer, Long, Single, Currency, Double, Date };
 // ---------------------------------------------------------------------------
 // Construction
 
-Variant Variant::Null() {
-  Variant v;
-  v.type_ = VarType::Null;
-  return v;
-}
+Variant Variant::Null() { return Variant(VarType::Null, {}); }
 
-Variant Variant::Bool(bool b) {
-  Variant v;
-  v.type_ = VarType::Boolean;
-  v.v_ = std::int64_t{b ? -1 : 0};
-  return v;
-}
+Variant Variant::Bool(bool b) { return Variant(VarType::Boolean, std::int64_t{b ? -1 : 0}); }
 
-Variant Variant::Byte(std::uint8_t x) {
-  Variant v;
-  v.type_ = VarType::Byte;
-  v.v_ = std::int64_t{x};
-  return v;
-}
+Variant Variant::Byte(std::uint8_t x) { return Variant(VarType::Byte, std::int64_t{x}); }
 
-Variant Variant::Integer(std::int16_t x) {
-  Variant v;
-  v.type_ = VarType::Integer;
-  v.v_ = std::int64_t{x};
-  return v;
-}
+Variant Variant::Integer(std::int16_t x) { return Variant(VarType::Integer, std::int64_t{x}); }
 
-Variant Variant::Long(std::int32_t x) {
-  Variant v;
-  v.type_ = VarType::Long;
-  v.v_ = std::int64_t{x};
-  return v;
-}
+Variant Variant::Long(std::int32_t x) { return Variant(VarType::Long, std::int64_t{x}); }
 
-Variant Variant::Single(float x) {
-  Variant v;
-  v.type_ = VarType::Single;
-  v.v_ = static_cast<double>(x);
-  return v;
-}
+Variant Variant::Single(float x) { return Variant(VarType::Single, static_cast<double>(x)); }
 
-Variant Variant::Double(double x) {
-  Variant v;
-  v.type_ = VarType::Double;
-  v.v_ = x;
-  return v;
-}
+Variant Variant::Double(double x) { return Variant(VarType::Double, x); }
 
-Variant Variant::CurrencyScaled(std::int64_t tenThousandths) {
-  Variant v;
-  v.type_ = VarType::Currency;
-  v.v_ = tenThousandths;
-  return v;
-}
+Variant Variant::CurrencyScaled(std::int64_t tenThousandths) { return Variant(VarType::Currency, tenThousandths); }
 
 Variant Variant::Currency(double x) { return CurrencyScaled(ScaleCurrency(x)); }
 
-Variant Variant::Date(double serial) {
-  Variant v;
-  v.type_ = VarType::Date;
-  v.v_ = serial;
-  return v;
-}
+Variant Variant::Date(double serial) { return Variant(VarType::Date, serial); }
 
-Variant Variant::Text(std::string s) {
-  Variant v;
-  v.type_ = VarType::String;
-  v.v_ = std::move(s);
-  return v;
-}
+Variant Variant::Text(std::string s) { return Variant(VarType::String, std::move(s)); }
 
 Variant::Variant(int x) {
   if (x >= std::numeric_limits<std::int16_t>::min() &&

@@ -122,8 +122,11 @@ class Variant {
   bool SameAs(const Variant& other) const;
 
  private:
+  using Storage = std::variant<std::monostate, std::int64_t, double, std::string>;
+  Variant(VarType type, Storage value) : type_(type), v_(std::move(value)) {}
+
   VarType type_ = VarType::Empty;
-  std::variant<std::monostate, std::int64_t, double, std::string> v_;
+  Storage v_;
 };
 
 // Serial day number <-> "YYYY-MM-DD HH:MM:SS" (time part dropped when 0).
