@@ -1,0 +1,278 @@
+// Rebuilding a saved query's SQL text from its MSysQueries rows. The row's
+// Attribute says what it holds: 1 the kind (Flag) and target, 2 a
+// parameter, 3 the select flags, 4 an external database, 5 a table, 6 a
+// column, 7 a join, 8 WHERE, 9 GROUP BY, 10 HAVING, 11 ORDER BY. Joins nest
+// in the order they are stored, each joining the two table sources that
+// hold its two tables, as the product itself writes its FROM clauses.
+#include "import/JetQueries.h"
+
+#include <memory>
+#include <set>
+
+namespace qrw::jet {
+
+namespace {
+
+constexpr const char* kNl = "\r\n";
+
+enum Attr { kKind = 1, kParam = 2, kFlags = 3, kRemote = 4, kTable = 5, kColumn = 6, kJoin = 7,
+            kWhere = 8, kGroup = 9, kHaving = 10, kOrder = 11 };
+
+int FlagOf(const QueryRow& r) { return r.flag.IsNull() || r.flag.IsEmpty() ? 0 : static_cast<int>(r.flag.DoubleRaw()); }
+
+// A name as the product writes it: in brackets when it is not a plain word.
+std::string Quote(const std::string& name) {
+  bool plain = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
+  for (unsigned char ch : name)
+    if (!(std::isalnum(ch) || ch == '_' || ch >= 0x80)) plain = false;
+  return plain ? name : "[" + name + "]";
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* sep) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : sep) + p;
+  return out;
+}
+
+struct Source {
+  std::string text;           // a table, or a join rendered so far
+  bool isJoin = false;
+  std::set<std::string> names;  // the tables (by alias) it holds
+  std::shared_ptr<Source> left, right;
+  int joinType = 1;
+  std::vector<std::string> conditions;
+};
+
+std::string Render(const Source& s) {
+  if (!s.isJoin) return s.text;
+  auto side = [](const Source& x) { return x.isJoin ? "(" + Render(x) + ")" : Render(x); };
+  const char* type = s.joinType == 2 ? " LEFT JOIN " : s.joinType == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+  std::string on = s.conditions.size() == 1 ? s.conditions[0] : "(" + Join(s.conditions, ") AND (") + ")";
+  return side(*s.left) + type + side(*s.right) + " ON " + on;
+}
+
+std::string FromClause(const std::vector<const QueryRow*>& tables, const std::vector<const QueryRow*>& joins) {
+  std::vector<std::shared_ptr<Source>> sources;
+  for (const QueryRow* t : tables) {
+    auto s = std::make_shared<Source>();
+    if (t->name1.empty() && !t->expression.empty())
+      s->text = "(" + t->expression + ")";
+    else
+      s->text = Quote(t->name1);
+    if (!t->name2.empty()) s->text += " AS " + Quote(t->name2);
+    s->names.insert(t->name2.empty() ? t->name1 : t->name2);
+    sources.push_back(s);
+  }
+  auto find = [&](const std::string& name) -> int {
+    for (std::size_t i = 0; i < sources.size(); ++i)
+      if (sources[i]->names.count(name)) return static_cast<int>(i);
+    return -1;
+  };
+  for (const QueryRow* j : joins) {
+    int a = find(j->name1), b = find(j->name2);
+    if (a < 0 || b < 0) continue;
+    if (a == b) {
+      if (sources[static_cast<std::size_t>(a)]->isJoin)
+        sources[static_cast<std::size_t>(a)]->conditions.push_back(j->expression);
+      continue;
+    }
+    auto s = std::make_shared<Source>();
+    s->isJoin = true;
+    s->left = sources[static_cast<std::size_t>(a)];
+    s->right = sources[static_cast<std::size_t>(b)];
+    s->joinType = FlagOf(*j);
+    s->conditions.push_back(j->expression);
+    s->names = s->left->names;
+    s->names.insert(s->right->names.begin(), s->right->names.end());
+    sources[static_cast<std::size_t>(a)] = s;
+    sources.erase(sources.begin() + b);
+  }
+  std::vector<std::string> parts;
+  for (auto& s : sources) parts.push_back(Render(*s));
+  return Join(parts, ", ");
+}
+
+const char* ParamType(int t) {
+  switch (t) {
+    case 1: return "Bit";
+    case 2: return "Byte";
+    case 3: return "Short";
+    case 4: return "Long";
+    case 5: return "Currency";
+    case 6: return "IEEESingle";
+    case 7: return "IEEEDouble";
+    case 8: return "DateTime";
+    case 9: return "Binary";
+    case 10: return "Text ( 255 )";
+    case 11: return "LongBinary";
+    case 12: return "Memo";
+    case 15: return "Guid";
+    default: return "Value";
+  }
+}
+
+struct Parts {
+  int kind = 0, flags = 0;
+  std::string target, targetDb, kindExpr, top, remote;
+  std::vector<const QueryRow*> params, tables, columns, joins, where, group, having, order;
+};
+
+Parts Sort(const std::vector<QueryRow>& rows) {
+  Parts p;
+  for (const QueryRow& r : rows) {
+    switch (r.attribute) {
+      case kKind: p.kind = FlagOf(r); p.target = r.name1; p.targetDb = r.name2; p.kindExpr = r.expression; break;
+      case kParam: p.params.push_back(&r); break;
+      case kFlags: p.flags = FlagOf(r); p.top = r.name1; break;
+      case kRemote: p.remote = r.name1; break;
+      case kTable: p.tables.push_back(&r); break;
+      case kColumn: p.columns.push_back(&r); break;
+      case kJoin: p.joins.push_back(&r); break;
+      case kWhere: p.where.push_back(&r); break;
+      case kGroup: p.group.push_back(&r); break;
+      case kHaving: p.having.push_back(&r); break;
+      case kOrder: p.order.push_back(&r); break;
+      default: break;
+    }
+  }
+  return p;
+}
+
+std::string ColumnText(const QueryRow& c) {
+  return c.name1.empty() ? c.expression : c.expression + " AS " + Quote(c.name1);
+}
+
+// The SELECT keyword's modifiers from the flags row.
+std::string SelectHead(const Parts& p) {
+  std::string s = "SELECT";
+  if (p.flags & 0x02) s += " DISTINCT";
+  if (p.flags & 0x08) s += " DISTINCTROW";
+  if ((p.flags & 0x10) && !p.top.empty()) s += " TOP " + p.top + ((p.flags & 0x20) ? " PERCENT" : "");
+  return s;
+}
+
+std::string SelectList(const Parts& p, int onlyFlag = -1) {
+  std::vector<std::string> cols;
+  if (p.flags & 0x01) cols.push_back("*");
+  for (const QueryRow* c : p.columns)
+    if (onlyFlag < 0 || FlagOf(*c) == onlyFlag) cols.push_back(ColumnText(*c));
+  return Join(cols, ", ");
+}
+
+std::string Conditions(const std::vector<const QueryRow*>& rows) {
+  std::vector<std::string> e;
+  for (const QueryRow* r : rows) e.push_back(r->expression);
+  return Join(e, " AND ");
+}
+
+// FROM, WHERE, GROUP BY, HAVING and ORDER BY, each on its own line.
+std::string Tail(const Parts& p, bool withFrom, bool crosstab = false) {
+  std::string s;
+  if (withFrom && !p.tables.empty()) {
+    s += kNl + std::string("FROM ") + FromClause(p.tables, p.joins);
+    if (!p.remote.empty()) s += " IN '" + p.remote + "'";
+  }
+  if (!p.where.empty()) s += kNl + std::string("WHERE ") + Conditions(p.where);
+  std::vector<std::string> g;
+  for (const QueryRow* r : p.group)
+    if (!crosstab || FlagOf(*r) != 1) g.push_back(r->expression);
+  if (!g.empty()) s += kNl + std::string("GROUP BY ") + Join(g, ", ");
+  if (!p.having.empty()) s += kNl + std::string("HAVING ") + Conditions(p.having);
+  std::vector<std::string> o;
+  for (const QueryRow* r : p.order) o.push_back(r->expression + (r->name1 == "D" ? " DESC" : ""));
+  if (!o.empty()) s += kNl + std::string("ORDER BY ") + Join(o, ", ");
+  return s;
+}
+
+std::string Target(const Parts& p) {
+  return Quote(p.target) + (p.targetDb.empty() ? "" : " IN '" + p.targetDb + "'");
+}
+
+std::string Body(const Parts& p, RebuiltQuery& q) {
+  switch (p.kind) {
+    case 1: q.kind = QueryKind::Select; return SelectHead(p) + " " + SelectList(p) + Tail(p, true);
+    case 2:
+      q.kind = QueryKind::MakeTable;
+      return SelectHead(p) + " " + SelectList(p) + " INTO " + Target(p) + Tail(p, true);
+    case 3: {
+      q.kind = QueryKind::Append;
+      std::vector<std::string> targets, values;
+      for (const QueryRow* c : p.columns) {
+        targets.push_back(c->name2);
+        values.push_back(ColumnText(*c));
+      }
+      std::string cols = targets.empty() ? "" : " (" + Join(targets, ", ") + ")";
+      return "INSERT INTO " + Target(p) + cols + kNl + SelectHead(p) + " " + Join(values, ", ") + Tail(p, true);
+    }
+    case 4: {
+      q.kind = QueryKind::Update;
+      std::vector<std::string> sets;
+      for (const QueryRow* c : p.columns) sets.push_back(c->name2 + " = " + c->expression);
+      return "UPDATE " + FromClause(p.tables, p.joins) + " SET " + Join(sets, ", ") + Tail(p, false);
+    }
+    case 5: q.kind = QueryKind::Delete; return "DELETE " + SelectList(p) + Tail(p, true);
+    case 6: {
+      q.kind = QueryKind::Crosstab;
+      std::string pivot;
+      for (const QueryRow* c : p.columns)
+        if (FlagOf(*c) == 1) pivot = c->expression;
+      return "TRANSFORM " + SelectList(p, 0) + kNl + SelectHead(p) + " " + SelectList(p, 2) + Tail(p, true, true) +
+             kNl + "PIVOT " + pivot;
+    }
+    case 7: q.kind = QueryKind::DataDefinition; return p.kindExpr;
+    case 8:
+      q.kind = QueryKind::PassThrough;
+      if (!p.target.empty()) q.notKept.push_back("its connection string " + p.target);
+      return p.kindExpr;
+    case 9: {
+      q.kind = QueryKind::Union;
+      std::vector<std::string> parts;
+      for (const QueryRow* t : p.tables) {
+        std::string e = t->expression;
+        while (!e.empty() && (e.back() == '\r' || e.back() == '\n' || e.back() == ' ')) e.pop_back();
+        parts.push_back(e);
+      }
+      std::string sep = std::string(kNl) + ((p.flags & 0x02) ? "UNION ALL " : "UNION ");
+      return Join(parts, sep.c_str()) + Tail(p, false);
+    }
+    default: q.kind = QueryKind::Unknown; return std::string();
+  }
+}
+
+}  // namespace
+
+RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows) {
+  RebuiltQuery q;
+  Parts p = Sort(rows);
+  std::string body = Body(p, q);
+  if (q.kind == QueryKind::DataDefinition || q.kind == QueryKind::PassThrough) {
+    q.sql = body;
+    return q;
+  }
+  std::string head;
+  if (!p.params.empty()) {
+    std::vector<std::string> ps;
+    for (const QueryRow* r : p.params) ps.push_back(Quote(r->name1) + " " + ParamType(FlagOf(*r)));
+    head = "PARAMETERS " + Join(ps, ", ") + ";" + kNl;
+  }
+  std::string tail = (p.flags & 0x04) ? std::string(kNl) + "WITH OWNERACCESS OPTION" : std::string();
+  q.sql = head + body + tail + ";";
+  return q;
+}
+
+const char* QueryKindName(QueryKind kind) {
+  switch (kind) {
+    case QueryKind::Select: return "select";
+    case QueryKind::MakeTable: return "make-table";
+    case QueryKind::Append: return "append";
+    case QueryKind::Update: return "update";
+    case QueryKind::Delete: return "delete";
+    case QueryKind::Crosstab: return "crosstab";
+    case QueryKind::DataDefinition: return "data-definition";
+    case QueryKind::PassThrough: return "pass-through";
+    case QueryKind::Union: return "union";
+    default: return "unknown";
+  }
+}
+
+}  // namespace qrw::jet

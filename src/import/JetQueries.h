@@ -1,0 +1,33 @@
+// Saved queries of a Jet file, with their SQL text rebuilt from the rows
+// of MSysQueries (the file keeps a query as parts: tables, joins, columns,
+// conditions, parameters), in the product's own dialect and layout.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Variant.h"
+
+namespace qrw::jet {
+
+// One row of MSysQueries.
+struct QueryRow {
+  int attribute = 0;
+  std::string name1, name2, expression;
+  Variant flag;
+};
+
+enum class QueryKind { Select, MakeTable, Append, Update, Delete, Crosstab, DataDefinition, PassThrough, Union, Unknown };
+
+struct RebuiltQuery {
+  QueryKind kind = QueryKind::Unknown;
+  std::string sql;
+  std::vector<std::string> notKept;  // what the text cannot carry (a pass-through connection)
+};
+
+// The rows of one query in stored order.
+RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows);
+
+const char* QueryKindName(QueryKind kind);
+
+}  // namespace qrw::jet
