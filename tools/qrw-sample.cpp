@@ -3,6 +3,7 @@
 // benchmarks.
 //
 //   qrw-sample [--orders N] [--seed S] [--no-screen] [--force] FOLDER
+//   qrw-sample --help | --version
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -13,9 +14,12 @@
 
 namespace {
 
+// The usage text; on standard output when asked for, else on standard error.
 int Usage(const char* why) {
-  if (why) std::cerr << "qrw-sample: " << why << "\n";
-  std::cerr << "usage: qrw-sample [--orders N] [--seed S] [--no-screen] [--force] FOLDER\n"
+  std::ostream& out = why ? std::cerr : std::cout;
+  if (why) out << "qrw-sample: " << why << "\n";
+  out << "usage: qrw-sample [--orders N] [--seed S] [--no-screen] [--force] FOLDER\n"
+               "       qrw-sample --help | --version\n"
                "  Writes QRWdata.MDB and QRWScreen.mdb into FOLDER.\n"
                "  --orders N   add N generated orders of about five items each (default 0)\n"
                "  --seed S     seed of the generated rows (default 1)\n"
@@ -54,6 +58,9 @@ int main(int argc, char** argv) {
       options.overwrite = true;
     } else if (a == "-h" || a == "--help") {
       Usage(nullptr);
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "qrw-sample " << QRW_VERSION << "\n";
       return 0;
     } else if (!a.empty() && a[0] == '-') {
       return Usage(("unknown option " + a).c_str());

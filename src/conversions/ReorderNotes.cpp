@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 #include "platform/Error.h"
+#include "platform/Progress.h"
 #include "platform/Variant.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
@@ -137,6 +138,7 @@ void SplitRecord(Recordset& rs) {
 void SplitReorderNotes() {
   Recordset rs = DataDb->OpenRecordset(
       "Select * From orderheader Where len(trim(wocomment))>0 or len(trim(invcomment))>0 Order By Control");
+  ProgressLoop progress("re-order notes", rs->RecordCount());
   while (!rs->Eof()) {
     try {
       SplitRecord(rs);
@@ -148,7 +150,9 @@ void SplitReorderNotes() {
       }
     }
     rs->MoveNext();
+    progress.Advance();
   }
+  progress.Finish();
   CloseRecordset(rs);
 }
 

@@ -1,29 +1,50 @@
 #include "upgrade/aaaDoIt.h"
 
+#include <iterator>
+
+#include "platform/Progress.h"
 #include "upgrade/Groups.h"
 
 namespace qrw {
+
+namespace {
+
+struct ScriptGroup {
+  const char* name;  // as a watcher of the run is shown it
+  void (*run)();
+};
+
+constexpr ScriptGroup kScript[] = {
+    {"Large-format printer resolutions and image sizes", UpgradePrinterResolutions},
+    {"Large-format stock types, labour rate and items", UpgradeLargeFormatItems},
+    {"Stock-cost import maps, ship-to addresses, margins", UpgradeImportMapsAndShipTo},
+    {"Re-order fields, purchase orders, other services", UpgradeReorderAndPurchaseOrders},
+    {"E-mail settings, customer fields, default names", UpgradeEmailAndCustomers},
+    {"Many-up general items", UpgradeManyUpGeneralItems},
+    {"Large-format stock, stock queries, item numbers", UpgradeLargeFormatStock},
+    {"Vendor fields and pre-press options", UpgradeVendorsAndPrePress},
+    {"Stock import maps, stock details, large-format keys", UpgradeStockDetailsAndKeys},
+    {"Laminators and laminating rates", UpgradeLaminators},
+    {"Mounters, large-format materials and cutting", UpgradeMountersAndCutting},
+    {"Bleed, spacing and page borders", UpgradeBleedAndSpacing},
+    {"Stock details and vendors", UpgradeStockDetailsAndVendors},
+    {"Purchase-order fields and printer rates", UpgradePurchaseOrdersAndPrinterRates},
+    {"Colour/black-and-white sheets, totals, templates", UpgradeColorBWSheetsAndTemplates},
+    {"Options, card fields and the level stamp", UpgradeOptionsAndLevelStamp},
+};
+
+}  // namespace
 
 // The groups run in script order; each inspects the database before it
 // changes anything, so a second run completes an interrupted one. An error
 // that no step handles leaves here at once and ends the run.
 void doit() {
-  UpgradePrinterResolutions();
-  UpgradeLargeFormatItems();
-  UpgradeImportMapsAndShipTo();
-  UpgradeReorderAndPurchaseOrders();
-  UpgradeEmailAndCustomers();
-  UpgradeManyUpGeneralItems();
-  UpgradeLargeFormatStock();
-  UpgradeVendorsAndPrePress();
-  UpgradeStockDetailsAndKeys();
-  UpgradeLaminators();
-  UpgradeMountersAndCutting();
-  UpgradeBleedAndSpacing();
-  UpgradeStockDetailsAndVendors();
-  UpgradePurchaseOrdersAndPrinterRates();
-  UpgradeColorBWSheetsAndTemplates();
-  UpgradeOptionsAndLevelStamp();
+  constexpr int count = static_cast<int>(std::size(kScript));
+  for (int i = 0; i < count; ++i) {
+    ReportGroupStarted(i + 1, count, kScript[i].name);
+    kScript[i].run();
+    ReportGroupFinished(i + 1);
+  }
 }
 
 }  // namespace qrw

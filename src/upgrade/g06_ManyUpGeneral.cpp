@@ -3,6 +3,7 @@
 // An item is converted once: afterwards its PriceAdj is no longer empty.
 #include "conversions/Settings.h"
 #include "engine/Engine.h"
+#include "platform/Progress.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Groups.h"
@@ -30,6 +31,7 @@ void UpgradeManyUpGeneralItems() {
       "Select * From ItemDetails "
       "Where ItemType = 'General' And Up > 3 "
       "Order By Control, Item");
+  ProgressLoop progress("many-up items", rs->RecordCount());
   while (!rs->Eof()) {
     rs->Edit();
 
@@ -57,7 +59,9 @@ void UpgradeManyUpGeneralItems() {
 
     rs->Update();
     rs->MoveNext();
+    progress.Advance();
   }
+  progress.Finish();
   CloseRecordset(rs);
 }
 

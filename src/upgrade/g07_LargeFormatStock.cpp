@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/Engine.h"
+#include "platform/Progress.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Groups.h"
@@ -74,6 +75,7 @@ struct ItemNumberPass {
 // matching row found is brought up to date.
 void AddOrUpdateItemNumbers(const ItemNumberPass& pass, Recordset& rs, Recordset& lookup) {
   rs = DataDb->OpenRecordset(pass.drivingSql);
+  ProgressLoop progress(std::string("item numbers of ") + pass.stockType, rs->RecordCount());
   while (!rs->Eof()) {
     std::string stockName = KeyText(rs->Get("Selection"));
     std::string sql = std::string("Select * From rItemNumb ") + "Where StockName = " + "\"" +
@@ -95,13 +97,16 @@ void AddOrUpdateItemNumbers(const ItemNumberPass& pass, Recordset& rs, Recordset
       lookup->Update();
     }
     rs->MoveNext();
+    progress.Advance();
   }
+  progress.Finish();
 }
 
 // An item number survives only while its stock is in StockLF (and, when
 // matched by size, has a cost row of that size).
 void RemoveOrphanItemNumbers(const char* drivingSql, bool bySize, Recordset& rs, Recordset& lookup) {
   rs = DataDb->OpenRecordset(drivingSql);
+  ProgressLoop progress("item numbers without stock", rs->RecordCount());
   while (!rs->Eof()) {
     std::string stockName = KeyText(rs->Get("stockName"));
     std::string sql = std::string("SELECT StockLF.*, rStock2CostLF.* ") +
@@ -111,7 +116,9 @@ void RemoveOrphanItemNumbers(const char* drivingSql, bool bySize, Recordset& rs,
     lookup = DataDb->OpenRecordset(sql);
     if (lookup->Eof()) rs->Delete();
     rs->MoveNext();
+    progress.Advance();
   }
+  progress.Finish();
 }
 
 // Of each run of roll-paper rows with the same name and size only the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "platform/Progress.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Steps.h"
@@ -56,6 +57,7 @@ void PropagateVendors(const std::string& stockTable, Recordset& stock, Recordset
   CloseRecordset(stock);
   DataTableErrorTrap(stock, DataDb,
                      "Select * From " + stockTable + " Where Len(Vendor & '')>0 Order By Vendor desc", kCaller);
+  ProgressLoop progress("vendors of " + stockTable, stock->RecordCount());
   while (!stock->Eof()) {
     const Variant selection = stock->Get("Selection");
     // A stock record without a name has no item numbers to give its vendor.
@@ -75,7 +77,9 @@ void PropagateVendors(const std::string& stockTable, Recordset& stock, Recordset
       }
     }
     stock->MoveNext();
+    progress.Advance();
   }
+  progress.Finish();
 }
 
 // Lookups by stock name and by item number, kept only while the vendors are

@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "platform/TerminalBoxes.h"
 #include "shell/TerminalFrontEnd.h"
+#include "shell/TerminalProgress.h"
 #include "shell/modStru.h"
 
 namespace qrw {
@@ -114,6 +115,31 @@ TEST(TerminalFrontEndTest, InUseMessageAndGivingUp) {
   EXPECT_NE(out.str().find("** Error opening the QRW database. **\n"
                            "The database cannot be in use by any \n"),
             std::string::npos);
+}
+
+// Group lines stay; a loop's percentage is rewritten in place, padded over a
+// longer line before it, and wiped when the loop ends or a box comes up.
+TEST(TerminalProgressTest, GroupLinesStayAndPercentagesAreWiped) {
+  std::ostringstream out;
+  TerminalProgress progress(out);
+  progress.GroupStarted(4, 16, "Re-order fields");
+  progress.StepStarted("re-order notes", 1000);
+  progress.StepAdvanced(10, 1000);
+  progress.StepAdvanced(1000, 1000);
+  progress.StepFinished();
+  progress.StepStarted("few rows", TerminalProgress::kShownRows - 1);
+  progress.StepAdvanced(1, TerminalProgress::kShownRows - 1);
+  progress.StepFinished();
+  progress.StepStarted("stock", 2000);
+  progress.StepAdvanced(1800, 2000);
+  progress.ClearLine();
+  progress.GroupStarted(13, 16, "Stock details and vendors");
+  const std::string a = "        re-order notes: 1%", b = "        re-order notes: 100%";
+  const std::string c = "        stock: 90%";
+  EXPECT_EQ(out.str(), "[ 4/16] Re-order fields\n"
+                       "\r" + a + "\r" + b + "\r" + std::string(b.size(), ' ') + "\r" +
+                       "\r" + c + "\r" + std::string(c.size(), ' ') + "\r" +
+                       "[13/16] Stock details and vendors\n");
 }
 
 }  // namespace
