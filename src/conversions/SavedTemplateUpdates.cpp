@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,19 @@ constexpr const char* kTabItemTables[] = {
     "ItemInks", "ItemPrePress", "ItemBindery",  "SpecialOptions",
     "ItemBookPages", "ItemLargeFormat", "ItemOptions", "ItemPostage",
 };
+
+// Quote quantities and colour/black-and-white sheets belong to an item as
+// much as its inks do: left behind when their order or tab moves, they would
+// attach to whatever order or item takes the number next. They move last,
+// and only where the table is there.
+constexpr const char* kMoreItemTables[] = {"QuoteQuantities", "ItemSheetsColorBW"};
+
+std::vector<const char*> PresentMoreItemTables() {
+  std::vector<const char*> out;
+  for (const char* table : kMoreItemTables)
+    if (TableExists(table, DataDb)) out.push_back(table);
+  return out;
+}
 
 // Statement heads of the renumbering, one per item table.
 constexpr const char* kRenumberHeads[] = {
@@ -138,10 +152,43 @@ Variant Today() {
   return Variant::Date(serial);
 }
 
+// The walk over the orders whose Control sorts after ST0001, in ascending
+// order, while they are given the numbers ST0101 and up. Each step asks the
+// database for the next order after the last one moved, passing by the
+// orders this walk has already numbered: those are ST0101 up to the next
+// number, except the numbers passed over because an order still to move
+// held them (only template-shaped numbers are remembered, never the orders).
+struct OlderTemplates {
+  int n = 101;
+  std::optional<std::string> last;
+  std::set<int> passedOver;
+
+  bool NumberedHere(const std::string& control) const {
+    if (control.size() < 6 || control.compare(0, 2, "ST") != 0) return false;
+    if (control.find_first_not_of("0123456789", 2) != std::string::npos || control.size() > 11) return false;
+    const long k = std::stol(control.substr(2));
+    return k >= 101 && k < n && TemplateControl(static_cast<int>(k)) == control && !passedOver.count(static_cast<int>(k));
+  }
+
+  std::optional<std::string> Next() const {
+    const std::string after = last ? InSingleQuotes(*last) : std::string("'ST0001'");
+    Recordset rs = DataDb->OpenRecordset("Select Control from OrderHeader Where Control > " + after + " Order By Control");
+    std::optional<std::string> found;
+    for (; !rs->Eof() && !found; rs->MoveNext()) {
+      std::string control = rs->Get("Control").ToText();
+      if (!NumberedHere(control)) found = std::move(control);
+    }
+    CloseRecordset(rs);
+    return found;
+  }
+};
+
 }  // namespace
 
 void ChangeOrderControl(const std::string& newControl, const std::string& oldControl) {
-  for (const char* table : kOrderTables)
+  std::vector<const char*> tables(std::begin(kOrderTables), std::end(kOrderTables));
+  for (const char* table : PresentMoreItemTables()) tables.push_back(table);
+  for (const char* table : tables)
     DataDb->Execute(std::string("UPDATE ") + table + " SET Control = " + InSingleQuotes(newControl) +
                     " WHERE Control = \"" + DoubleQuotes(oldControl) + "\"");
 }
@@ -151,12 +198,14 @@ void MoveTemplateTabItems(const std::string& newControl, const std::string& oldC
   DataDb->Execute("UPDATE ItemDetails SET Control = " + InSingleQuotes(newControl) +
                   " WHERE Control = " + InSingleQuotes(oldControl) + tabCondition);
 
+  std::vector<const char*> tables(std::begin(kTabItemTables), std::end(kTabItemTables));
+  for (const char* table : PresentMoreItemTables()) tables.push_back(table);
   Recordset rs = DataDb->OpenRecordset("Select * From ItemDetails Where Control = " + InSingleQuotes(newControl) +
                                        " Order By Item");
   for (; !rs->Eof(); rs->MoveNext()) {
     std::optional<std::string> k = ItemNumberText(rs->Get("Item"));
     if (!k) continue;
-    for (const char* table : kTabItemTables)
+    for (const char* table : tables)
       DataDb->Execute(std::string("UPDATE ") + table + " SET Control = " + InSingleQuotes(newControl) +
                       " WHERE Control = " + InSingleQuotes(oldControl) + " And Item = " + *k);
   }
@@ -226,26 +275,25 @@ void UpdateSavedTemplates() {
   CloseRecordset(rs);
   if (done) return;
 
-  // The older template orders, listed before the first one moves, in
-  // ascending order of Control; after the first, the list ends at an order
-  // already numbered ST0101, where the renumbered orders begin.
-  std::vector<std::string> older;
-  rs = DataDb->OpenRecordset("Select * from OrderHeader Where Control > 'ST0001' Order By Control");
-  for (; !rs->Eof(); rs->MoveNext()) {
-    const std::string control = rs->Get("Control").ToText();
-    if (control == "ST0101" && !older.empty()) break;
-    older.push_back(control);
-  }
-  CloseRecordset(rs);
-
-  int n = 101;
-  for (const std::string& control : older) {
+  // The older template orders move in ascending order of Control, found one
+  // at a time so that no list of them is kept; the pass ends at an order
+  // already numbered ST0101 (where earlier renumbered orders begin) unless
+  // that is the first one found.
+  OlderTemplates older;
+  bool first = true;
+  for (std::optional<std::string> control; (control = older.Next());) {
+    if (*control == "ST0101" && !first) break;
+    first = false;
     // A number held by another order is passed over: moving onto it would
     // merge the two orders' items.
-    std::string moved = TemplateControl(n);
-    while (moved != control && OrderExists(moved)) moved = TemplateControl(++n);
-    ChangeOrderControl(moved, control);
-    ++n;
+    std::string moved = TemplateControl(older.n);
+    while (moved != *control && OrderExists(moved)) {
+      older.passedOver.insert(older.n);
+      moved = TemplateControl(++older.n);
+    }
+    ChangeOrderControl(moved, *control);
+    ++older.n;
+    older.last = *control;
   }
 
   DataDb->Execute("Update OrderHeader Set OrderDescription = 'Sheets' Where Control = 'ST0001'");

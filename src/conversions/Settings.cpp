@@ -19,9 +19,11 @@ constexpr const char* kNumericTypeNames = "Byte#Integer#Long#Single#Double#Curre
 
 // The first 15 characters of s7 hold other settings and are kept; the level
 // follows them. A Null s7 takes the level alone, and a shorter value is kept
-// whole with the level right after it. A short value that already ends in the
-// level was stamped by an earlier run and is left alone: appending again
-// would grow the field on every run and push the level out of place.
+// whole with the level right after it. A value shorter than the 15 kept
+// characters that already ends in the level was stamped by an earlier run
+// and is left alone: appending again would grow it on every run. From 15
+// characters on the level always goes from the 16th character, whatever the
+// value happens to end in.
 void StampDataLevel(const std::string& level) {
   Recordset rs = DataDb->OpenRecordset("Select s7 from Defaults");
   rs->Edit();
@@ -29,7 +31,7 @@ void StampDataLevel(const std::string& level) {
   if (!present.IsNull()) {
     const std::string now = present.ToText();
     const std::size_t n = text::Len(now);
-    if (n < 15 + text::Len(level) && n >= text::Len(level) && text::Right(now, static_cast<long>(text::Len(level))) == level) {
+    if (n < 15 && n >= text::Len(level) && text::Right(now, static_cast<long>(text::Len(level))) == level) {
       rs->CancelUpdate();
       CloseRecordset(rs);
       return;

@@ -1,7 +1,8 @@
 // Removing, renaming and retyping fields. The engine cannot change the type
 // of a stored column, so ModField rebuilds it: a temporary field "temp" of
 // the new type takes a copy of every row's value, the old field is dropped,
-// "temp" takes the final name and goes back to the old field's position.
+// "temp" takes the final name and goes back to the old field's position,
+// all in one transaction.
 //
 // ModField, RemoveField and ChangeFieldName report their own failure in one
 // message box and return normally, so the upgrade goes on with its next step.
@@ -32,8 +33,63 @@ bool AddsTempFieldInOwnDb(Database& db) {
   return name.find("ZIVOD.EZU") != std::string::npos || name.find("QRWSCREEN.MDB") != std::string::npos;
 }
 
+// A nested primitive reported its own failure and the rebuild cannot be
+// finished; it is undone without a box of ModField's own.
+struct Unfinished {};
+
+void Rebuild(Database& db, const std::string& table, const std::string& oldField, const std::string& newField,
+             std::int16_t type, std::int16_t size, std::int32_t position) {
+  // An existing "temp" is left as it is and takes the copy, whatever its type.
+  if (AddsTempFieldInOwnDb(db)) {
+    std::int16_t tempSize = size;
+    AddFieldInDb(db, table, kTempField, type, tempSize);
+  } else {
+    AddField(table, kTempField, type, size);
+  }
+
+  // The engine converts each value to the new type on assignment; a value
+  // it cannot convert stops the copy here. The fields are looked up once
+  // there is a row to copy: an empty table never asks for "temp".
+  Recordset rs = db->OpenRecordset("Select * From " + table);
+  if (!rs->Eof()) {
+    Field source = rs->Fields(oldField);
+    Field target = rs->Fields(kTempField);
+    do {
+      rs->Edit();
+      target->SetValue(source->Value());
+      rs->Update();
+      rs->MoveNext();
+    } while (!rs->Eof());
+  }
+  CloseRecordset(rs);
+
+  // "temp" could not be made (AddFieldInDb has reported why) and there was
+  // no row to fail on: the old field must stay, and the caller's database
+  // variable is let go.
+  if (!FieldExists(table, kTempField, db)) {
+    db.Clear();
+    return;
+  }
+
+  // These two report their own failures and return. A rebuild they leave
+  // half done (the old field kept beside "temp", or the values only in
+  // "temp") is undone whole: a later retype of the same table would take
+  // that "temp" over, and a later run would no longer find the old field.
+  RemoveField(db, table, oldField);
+  ChangeFieldName(db, table, kTempField, newField);
+  const bool renamed = text::UCase(newField) == text::UCase(kTempField) || !FieldExists(table, kTempField, db);
+  const bool oldGone =
+      text::UCase(oldField) == text::UCase(newField) || !FieldExists(table, oldField, db);
+  if (!renamed || !oldGone || !FieldExists(table, newField, db)) throw Unfinished{};
+
+  SetFieldPosition(db, table, newField, position);
+}
+
 }  // namespace
 
+// The rebuild (add "temp", copy, drop, rename, position) is one transaction:
+// whenever the run stops, the table has the old field with all its values
+// or the new one with all its values.
 void ModField(Database& db, const std::string& table, const std::string& oldField, const std::string& newField,
               std::int16_t type, std::int16_t size) {
   try {
@@ -44,44 +100,10 @@ void ModField(Database& db, const std::string& table, const std::string& oldFiel
 
     // Nothing to do once the old field is gone (a repeated run).
     if (!FieldExists(table, oldField, db)) return;
+    def.Clear();
 
-    // An existing "temp" is left as it is and takes the copy, whatever its type.
-    if (AddsTempFieldInOwnDb(db)) {
-      std::int16_t tempSize = size;
-      AddFieldInDb(db, table, kTempField, type, tempSize);
-    } else {
-      AddField(table, kTempField, type, size);
-    }
-
-    // The engine converts each value to the new type on assignment; a value
-    // it cannot convert stops the copy here, with both fields left in place.
-    // The fields are looked up once there is a row to copy: an empty table
-    // never asks for "temp".
-    Recordset rs = db->OpenRecordset("Select * From " + table);
-    if (!rs->Eof()) {
-      Field source = rs->Fields(oldField);
-      Field target = rs->Fields(kTempField);
-      do {
-        rs->Edit();
-        target->SetValue(source->Value());
-        rs->Update();
-        rs->MoveNext();
-      } while (!rs->Eof());
-    }
-    CloseRecordset(rs);
-
-    // "temp" could not be made (AddFieldInDb has reported why) and there was
-    // no row to fail on: the old field must stay, and the caller's database
-    // variable is let go.
-    if (!FieldExists(table, kTempField, db)) {
-      db.Clear();
-      return;
-    }
-
-    // These two report their own failures and let the rebuild go on.
-    RemoveField(db, table, oldField);
-    ChangeFieldName(db, table, kTempField, newField);
-    SetFieldPosition(db, table, newField, position);
+    AllOrNothing(db, [&] { Rebuild(db, table, oldField, newField, type, size, position); });
+  } catch (const Unfinished&) {
   } catch (const Error& e) {
     ReportFailure(newField, "ModField", e, Modality::System);
   }

@@ -4,12 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/Engine.h"
 #include "platform/Variant.h"
 
 namespace qrw {
+
+// Runs `change` as one transaction on `db`: all of it is committed when it
+// returns, none of it when it throws (the exception passes on unchanged).
+// A kill at any moment leaves the database as before or as after.
+void AllOrNothing(Database db, const std::function<void()>& change);
 
 // Adding fields (AddField works on DataDb; no trap of its own).
 void AddField(const std::string& table, const std::string& field, std::int16_t type, std::int16_t size);

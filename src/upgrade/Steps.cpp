@@ -10,21 +10,7 @@ void AddFields(std::span<const FieldStep> steps) {
   for (const FieldStep& s : steps) AddField(s.table, s.field, s.type, s.size);
 }
 
-void AllOrNothing(const std::function<void()>& change) {
-  Database db = DataDb;  // a failing ModField may let go of DataDb itself
-  db->BeginTrans();
-  try {
-    change();
-  } catch (...) {
-    // The original failure is the one to report, not a failed rollback.
-    try {
-      db->Rollback();
-    } catch (const Error&) {
-    }
-    throw;
-  }
-  db->CommitTrans();
-}
+void AllOrNothing(const std::function<void()>& change) { qrw::AllOrNothing(DataDb, change); }
 
 void CreateEmptyLike(const std::string& table, const std::string& layoutOf) {
   DataDb->Execute("Select * Into " + table + " From " + layoutOf + " Where 1=2");

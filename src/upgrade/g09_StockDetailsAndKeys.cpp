@@ -60,20 +60,6 @@ constexpr Retype kStockLFRetypes[] = {
     {"StockLF", "StockType", dbText, 50},
 };
 
-bool HasTempField(const char* table) {
-  bool has = true;  // when the table cannot be read, leave any "temp" alone
-  upgrade::ResumeNext([&] { has = FieldExists(table, "temp", DataDb); });
-  return has;
-}
-
-// ModField rebuilds the field even when it already has the type, so these
-// run on every pass and end with the same structure each time.
-//
-// A rebuild that fails (a value too long for the new size) reports itself
-// and keeps the old field, but leaves its half-filled "temp" behind; the
-// next rebuild of the same table would take that "temp" over with its
-// size, and the next field would end up at the failed field's size. The
-// old field still holds every value, so the leftover goes at once.
 bool AlreadyWideText(const Retype& r) {
   bool wide = false;
   upgrade::ResumeNext([&] {
@@ -83,12 +69,12 @@ bool AlreadyWideText(const Retype& r) {
   return wide;
 }
 
+// ModField rebuilds the field even when it already has the type, so these
+// run on every pass and end with the same structure each time.
 void RetypeAll(std::span<const Retype> retypes) {
   for (const Retype& r : retypes) {
     if (r.keepWiderText && AlreadyWideText(r)) continue;
-    const bool tempBefore = HasTempField(r.table);
     ModField(DataDb, r.table, r.field, r.field, r.type, r.size);
-    if (!tempBefore && HasTempField(r.table)) RemoveField(DataDb, r.table, "temp");
   }
 }
 

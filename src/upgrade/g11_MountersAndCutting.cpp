@@ -32,7 +32,12 @@ constexpr const char* kStockLFColumns =
 constexpr const char* kStockCostColumns = "Insert Into rStock2CostLF ( PaperName, paperSize, MarkUp, Cost ) ";
 
 // The mounter table and both rate tables, seeded. Mounters is the marker, so
-// it is made in one piece with its seeds.
+// it is made in one piece with its seeds. Each rate table takes the layout of
+// the laminating rate table of its kind; a database that has Laminators
+// without that table (the laminator group is skipped once Laminators exists,
+// so no run makes it) gets the mounter table and the other rate table, and
+// the rest of the upgrade still runs: insisting on it would stop every run
+// here for ever. A rate table that is already there keeps its rates.
 void CreateMounters() {
   DataDb->Execute("Select * Into Mounters From Laminators Where 1=2");
   DataDb->GetTableDefs().Refresh();
@@ -42,15 +47,19 @@ void CreateMounters() {
       std::string("Insert Into Mounters ( Code, ProdCode, Selection, MinCharge, MinFtMin, MaxFtMin, Resource ) ") +
       "Values ( 10, 40, 'General Mounter', 5.00, 2, 10, 'General Mounter' )");
 
-  DataDb->Execute("Select * Into Mounter1Setup From Laminator1Setup Where 1=2");
-  DataDb->GetTableDefs().Refresh();
-  for (const char* values : kMounterSetupRates)
-    DataDb->Execute(std::string("Insert Into Mounter1Setup ( Feet, PerFoot ) ") + values);
+  if (TableExists("Laminator1Setup", DataDb) && !TableExists("Mounter1Setup", DataDb)) {
+    DataDb->Execute("Select * Into Mounter1Setup From Laminator1Setup Where 1=2");
+    DataDb->GetTableDefs().Refresh();
+    for (const char* values : kMounterSetupRates)
+      DataDb->Execute(std::string("Insert Into Mounter1Setup ( Feet, PerFoot ) ") + values);
+  }
 
-  DataDb->Execute("Select * Into Mounter1Flat From Laminator1Flat Where 1=2");
-  DataDb->GetTableDefs().Refresh();
-  for (const char* values : kMounterFlatRates)
-    DataDb->Execute(std::string("Insert Into Mounter1Flat ( Feet, PerFoot, Minutes ) ") + values);
+  if (TableExists("Laminator1Flat", DataDb) && !TableExists("Mounter1Flat", DataDb)) {
+    DataDb->Execute("Select * Into Mounter1Flat From Laminator1Flat Where 1=2");
+    DataDb->GetTableDefs().Refresh();
+    for (const char* values : kMounterFlatRates)
+      DataDb->Execute(std::string("Insert Into Mounter1Flat ( Feet, PerFoot, Minutes ) ") + values);
+  }
 }
 
 // True when StockLF holds no stock of the type yet. The recordset is closed

@@ -121,19 +121,36 @@ void CopyVendors() {
   });
 }
 
+// What a rebuild to Text 100 leaves: such a field needs no second one.
+bool WideText(Field& f) { return f->Type() == dbText && f->Size() == 100 && f->AllowZeroLength() && !f->Required(); }
+
 // Every field of the stock details becomes Text 100, unless ItemNumb
-// already is 100 wide (then the table was widened before). The field names
-// are taken first: ModField replaces each field while the list is walked.
+// already is 100 wide (then the table was widened before). Each field is
+// decided on its own, and ItemNumb, the one later runs look at, goes last
+// and only once every other field is wide: a run that stops part-way, or a
+// field whose rebuild failed (its box shown), leaves ItemNumb narrow, so
+// the next run widens what is left. The field names are taken first:
+// ModField replaces each field while the list is walked.
 void WidenStockDetails() {
+  const std::string kMarker = "ItemNumb";
   TableDefs& defs = DataDb->GetTableDefs();
   defs.Refresh();
   TableDef def = defs.Item("StockMoreInfo");
-  if (def->GetFields().Item("ItemNumb")->Size() == 100) return;
+  if (def->GetFields().Item(kMarker)->Size() == 100) return;
 
-  std::vector<std::string> names;
-  for (Field& f : def->GetFields().Members()) names.push_back(f->Name());
+  std::vector<std::string> narrow;
+  for (Field& f : def->GetFields().Members())
+    if (text::UCase(f->Name()) != text::UCase(kMarker) && !WideText(f)) narrow.push_back(f->Name());
   def.Clear();
-  for (const std::string& name : names) ModField(DataDb, "StockMoreInfo", name, name, dbText, 100);
+  for (const std::string& name : narrow) ModField(DataDb, "StockMoreInfo", name, name, dbText, 100);
+
+  defs.Refresh();
+  def = defs.Item("StockMoreInfo");
+  for (Field& f : def->GetFields().Members())
+    if (text::UCase(f->Name()) != text::UCase(kMarker) && !WideText(f)) return;
+  const std::string marker = def->GetFields().Item(kMarker)->Name();
+  def.Clear();
+  ModField(DataDb, "StockMoreInfo", marker, marker, dbText, 100);
 }
 
 }  // namespace

@@ -61,29 +61,6 @@ constexpr FieldStep kBinderyFields[] = {
 
 constexpr const char* kScreenFileName = "QRWSCREEN.MDB";
 
-// ModField rebuilds a field through a temporary copy and drops the old one
-// before the copy takes its name. A run stopped between the two would leave
-// the values only in "temp", and the next run, no longer finding the old
-// field, would never bring them back. One transaction around the rebuild
-// leaves either the old field or the finished new one. ModField reports its
-// own failures and may let go of the caller's handle, so the transaction is
-// held on a handle of our own.
-void Retype(Database& db, const std::string& table, const std::string& oldField, const std::string& newField,
-            std::int16_t type, std::int16_t size) {
-  Database held = db;
-  held->BeginTrans();
-  try {
-    ModField(db, table, oldField, newField, type, size);
-  } catch (...) {
-    try {
-      held->Rollback();
-    } catch (const Error&) {
-    }
-    throw;
-  }
-  held->CommitTrans();
-}
-
 // The screen database counts only as a plain file of that name in the data
 // folder; a folder of that name, or nothing at all, skips the step. The name
 // is compared as found on disk, in any letter case.
@@ -101,7 +78,7 @@ void RetypeScreenPrices() {
   const std::string path = DataPath + "\\QRWScreen.mdb";
   if (!ScreenDatabaseFound(path)) return;
   Database screen = DBEngine().OpenDatabase(path);
-  Retype(screen, "ExtraOptions", "PriceEach", "PriceEach", dbDouble, 6);
+  ModField(screen, "ExtraOptions", "PriceEach", "PriceEach", dbDouble, 6);
   screen.Clear();
 }
 
@@ -111,10 +88,10 @@ void UpgradeOptionsAndLevelStamp() {
   AddIndex("OrderHeader", "Contact", "Contact", false);
   upgrade::AddFields(kEmailFields);
 
-  Retype(DataDb, "VDOptions", "VDType", "VDType", dbText, 50);
-  Retype(DataDb, "VDOptions", "NameRows", "NameRows", dbText, 50);
-  Retype(DataDb, "VDOptions", "NameColumns", "NameColumns", dbText, 50);
-  Retype(DataDb, "VDOptions", "RequestQuantity", "DefaultQuantity", dbLong, 0);
+  ModField(DataDb, "VDOptions", "VDType", "VDType", dbText, 50);
+  ModField(DataDb, "VDOptions", "NameRows", "NameRows", dbText, 50);
+  ModField(DataDb, "VDOptions", "NameColumns", "NameColumns", dbText, 50);
+  ModField(DataDb, "VDOptions", "RequestQuantity", "DefaultQuantity", dbLong, 0);
   AddField("VDOptions", "Notes", dbMemo, 10);
 
   RetypeScreenPrices();

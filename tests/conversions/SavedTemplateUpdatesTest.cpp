@@ -32,6 +32,10 @@ CREATE TABLE ItemPostage (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER, Tag V
 CREATE TABLE Ship2Addresses (Control VARCHAR(6) COLLATE NOCASE, Tag VARCHAR(20) COLLATE NOCASE);
 )";
 
+constexpr std::initializer_list<const char*> kAllItemTables = {
+    "ItemDetails",   "itemInks",        "ItemPrePress",      "ItemBindery", "SpecialOptions", "ItemBookPages",
+    "QuoteQuantities", "ItemLargeFormat", "ItemSheetsColorBW", "ItemOptions", "ItemPostage"};
+
 class ReKeyTest : public UpgradeTest {
  protected:
   void SetUp() override {
@@ -78,10 +82,6 @@ class ReKeyTest : public UpgradeTest {
   }
 };
 
-constexpr std::initializer_list<const char*> kAllItemTables = {
-    "ItemDetails",   "itemInks",        "ItemPrePress",      "ItemBindery", "SpecialOptions", "ItemBookPages",
-    "QuoteQuantities", "ItemLargeFormat", "ItemSheetsColorBW", "ItemOptions", "ItemPostage"};
-
 TEST_F(ReKeyTest, ChangeOrderControlMovesTheWholeOrderOnly) {
   Order("A1");
   Order("B1");
@@ -92,11 +92,9 @@ TEST_F(ReKeyTest, ChangeOrderControlMovesTheWholeOrderOnly) {
 
   EXPECT_EQ(Rows("Select Control From OrderHeader Order By Control"), (Strings{"B1", "C1"}));
   EXPECT_EQ(Rows("Select Control, Tag From Ship2Addresses Order By Tag"), (Strings{"C1|A1", "B1|B1"}));
-  ExpectItems({"C1|1|a1", "C1|2|a2", "B1|1|b1"},
-              {"ItemDetails", "itemInks", "ItemPrePress", "ItemBindery", "SpecialOptions", "ItemBookPages",
-               "ItemLargeFormat", "ItemOptions", "ItemPostage"});
-  // Quantities and colour sheets are not part of the move.
-  ExpectItems({"A1|1|a1", "A1|2|a2", "B1|1|b1"}, {"QuoteQuantities", "ItemSheetsColorBW"});
+  // Quantities and colour sheets move too: left behind, they would join
+  // the next order to take the number.
+  ExpectItems({"C1|1|a1", "C1|2|a2", "B1|1|b1"}, kAllItemTables);
 
   // An order number that does not exist changes nothing and raises nothing.
   const std::string before = Snapshot();
@@ -189,11 +187,7 @@ TEST_F(ReKeyTest, MoveTemplateTabItemsTakesOneTabWithItsRows) {
   Item("ST0001", 4, "card", "Business Cards");
   Item("ST0001", 7, "book7", "Booklets");
   MoveTemplateTabItems("ST0002", "ST0001", "Booklets");
-  ExpectItems({"ST0002|3|book3", "ST0002|7|book7", "ST0001|4|card", "ST0001|1|sheet"},
-              {"ItemDetails", "itemInks", "ItemPrePress", "ItemBindery", "SpecialOptions", "ItemBookPages",
-               "ItemLargeFormat", "ItemOptions", "ItemPostage"});
-  ExpectItems({"ST0001|3|book3", "ST0001|7|book7", "ST0001|4|card", "ST0001|1|sheet"},
-              {"QuoteQuantities", "ItemSheetsColorBW"});
+  ExpectItems({"ST0002|3|book3", "ST0002|7|book7", "ST0001|4|card", "ST0001|1|sheet"}, kAllItemTables);
   EXPECT_EQ(Rows("Select Control, Tag From Ship2Addresses Order By Tag"),
             (Strings{"ST0001|ST0001", "ST0002|ST0002"}));
 
@@ -257,7 +251,9 @@ TEST_F(SavedTemplatesTest, OlderTemplatesMoveAsideAndEachTabGetsItsOwnOrder) {
   std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
     return a.substr(a.rfind('|') + 1) < b.substr(b.rfind('|') + 1);
   });
-  ExpectItems(sorted, {"ItemDetails", "itemInks", "ItemBookPages", "ItemPostage"});
+  // Every row of an item, quote quantities and colour sheets included,
+  // ends under the item's new order and number.
+  ExpectItems(sorted, kAllItemTables);
 
   const std::string after = Snapshot();
   UpdateSavedTemplates();

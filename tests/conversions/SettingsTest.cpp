@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "conversions/Settings.h"
 #include "schema/TestDb.h"
 
@@ -9,25 +11,32 @@ namespace {
 class SettingsTest : public testing::ProductDbTest {};
 
 TEST_F(SettingsTest, StampKeepsTheFirstFifteenCharacters) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"'ABCDEFGHIJKLMNO38999'", "ABCDEFGHIJKLMNO40252"},
-      {"'ABCDEFGHIJKLMNO'", "ABCDEFGHIJKLMNO40252"},
-      {"NULL", "40252"},
-      {"'ABC'", "ABC40252"},
-      {"'ABCDEFGHIJKLMN'", "ABCDEFGHIJKLMN40252"},  // 19 characters once stamped
-      {"'ABCDEFGHIJKLMNOPQRSTUVWXYZ'", "ABCDEFGHIJKLMNO40252"},
+  // present value, after one stamp, after a second stamp
+  const std::vector<std::array<std::string, 3>> cases = {
+      {"'ABCDEFGHIJKLMNO38999'", "ABCDEFGHIJKLMNO40252", "ABCDEFGHIJKLMNO40252"},
+      {"'ABCDEFGHIJKLMNO'", "ABCDEFGHIJKLMNO40252", "ABCDEFGHIJKLMNO40252"},
+      {"NULL", "40252", "40252"},
+      {"'ABC'", "ABC40252", "ABC40252"},
+      // Stamped once it is 19 characters long, and from 15 on the level
+      // goes from the 16th character.
+      {"'ABCDEFGHIJKLMN'", "ABCDEFGHIJKLMN40252", "ABCDEFGHIJKLMN440252"},
+      {"'ABCDEFGHIJKLMNOPQRSTUVWXYZ'", "ABCDEFGHIJKLMNO40252", "ABCDEFGHIJKLMNO40252"},
+      // 15 to 19 characters that happen to end in the level are stamped too.
+      {"'ABCDEFGHIJ40252'", "ABCDEFGHIJ4025240252", "ABCDEFGHIJ4025240252"},
+      {"'ABCDEFGHIJKL40252'", "ABCDEFGHIJKL40240252", "ABCDEFGHIJKL40240252"},
+      {"'ABCDEFGHIJKLMN40252'", "ABCDEFGHIJKLMN440252", "ABCDEFGHIJKLMN440252"},
   };
-  for (const auto& [present, stamped] : cases) {
+  for (const auto& [present, once, twice] : cases) {
     OpenProduct("CREATE TABLE Defaults (ID INTEGER, s7 VARCHAR(100)); INSERT INTO Defaults VALUES (1, " +
                 present + ");");
     StampDataLevel("40252");
-    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{stamped})) << present;
-    // Stamping again never grows a short value.
+    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{once})) << present;
     StampDataLevel("40252");
-    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{stamped})) << present;
+    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{twice})) << present;
+    // A third run changes nothing.
+    StampDataLevel("40252");
+    EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{twice})) << present;
   }
-  StampDataLevel("40252");  // a second run changes nothing
-  EXPECT_EQ(testing::ColumnTexts(db_, "Defaults", "s7"), (testing::Names{"ABCDEFGHIJKLMNO40252"}));
 
   OpenProduct("CREATE TABLE Defaults (ID INTEGER, s7 VARCHAR(100));");
   EXPECT_THROW(StampDataLevel("40252"), Error);

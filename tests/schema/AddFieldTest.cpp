@@ -3,6 +3,7 @@
 #include "engine/ErrorCodes.h"
 #include "schema/Primitives.h"
 #include "schema/TestDb.h"
+#include "support/RawSql.h"
 
 namespace qrw {
 namespace {
@@ -110,6 +111,28 @@ TEST_F(AddFieldTest, AddFieldInDbReportsTheFailureAndEachEngineError) {
     EXPECT_EQ(box.icon, Icon::None);
     EXPECT_EQ(box.modality, Modality::Application);
   }
+}
+
+TEST_F(AddFieldTest, AFieldIsNeverLeftWithoutItsDisplayProperty) {
+  // The property cannot be stored, as when the disk fills between the field
+  // and its property: the field goes too, so that the next run adds both
+  // instead of skipping a field it takes as done.
+  AddField("Items", "Count", dbLong, 0);  // the property table is there
+  testing::RawExec(file_->Path(),
+                   "CREATE TRIGGER NoProps BEFORE INSERT ON MSysProperties BEGIN SELECT RAISE(ABORT, 'full'); END;");
+  EXPECT_THROW(AddField("Items", "Rate", dbDouble, 2), Error);
+  std::int16_t size = 0;
+  AddFieldInDb(db_, "Items", "Price", dbCurrency, size);
+  ASSERT_FALSE(boxes_.Shown().empty());
+  EXPECT_EQ(boxes_.Shown()[0].text.rfind("Price failed in AddField\r\n", 0), 0u);
+  EXPECT_EQ(testing::FieldNames(db_, "Items"), (testing::Names{"Control", "ItemNumb", "Count"}));
+
+  testing::RawExec(file_->Path(), "DROP TRIGGER NoProps;");
+  AddField("Items", "Rate", dbDouble, 2);
+  AddFieldInDb(db_, "Items", "Price", dbCurrency, size);
+  EXPECT_EQ(Places("Rate"), "2");
+  EXPECT_EQ(Places("Price"), "2");
+  EXPECT_EQ(PropertyText(db_, "Items", "Price", "Format"), "#,000.00");
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "schema/Primitives.h"
 #include "schema/TestDb.h"
@@ -52,22 +58,88 @@ TEST_F(FieldChangesTest, ExistingTempTakesTheCopyWithItsOwnType) {
   EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
 }
 
-TEST_F(FieldChangesTest, ValueThatCannotConvertStopsWithBothFieldsKept) {
+TEST_F(FieldChangesTest, AFailedRebuildIsUndoneWhole) {
+  // A value that cannot be converted stops the copy: the old field keeps
+  // every value and no half-filled "temp" is left for the next retype.
   ModField(db_, "Stock", "Qty", "Qty", dbLong, 0);
   ExpectOneBox("Qty failed in ModField", Modality::System);
-  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "Qty", "Cost", "temp"}));
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
   EXPECT_EQ(ColumnTexts(db_, "Stock", "Qty"), (Names{"100", "250", "many"}));
-  EXPECT_EQ(ColumnTexts(db_, "Stock", "temp"), (Names{"100", "250", "0"}));
-}
+  boxes_.ClearShown();
 
-TEST_F(FieldChangesTest, IndexThatBlocksTheDropReportsBothSteps) {
+  // An index keeps the old field from being dropped, and so the rename
+  // fails too; both report themselves, and the rebuild is undone.
   AddIndex("Stock", "Descr", "DescrIndex", false);
   ModField(db_, "Stock", "Descr", "Descr", dbText, 100);
   ASSERT_EQ(boxes_.Shown().size(), 2u);
   EXPECT_EQ(boxes_.Shown()[0].text.rfind("Descr failed in RemoveField\r\n", 0), 0u);
   EXPECT_EQ(boxes_.Shown()[1].text.rfind("Descr failed in ChangeFieldName\r\n", 0), 0u);
   EXPECT_EQ(boxes_.Shown()[1].modality, Modality::Application);
-  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "Qty", "Cost", "temp"}));
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->Size(), 50);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
+}
+
+// Set in the child of the kill test: the statement that gives "temp" the
+// final name stops the process there, after the old field was dropped.
+int gKillPipe = -1;
+
+int StopAtTheRename(unsigned, void*, void*, void* sql) {
+  const std::string text = static_cast<const char*>(sql);
+  if (text.find("RENAME COLUMN") != std::string::npos && text.find("\"temp\"") != std::string::npos) {
+    char b = 'k';
+    if (write(gKillPipe, &b, 1) != 1) _exit(3);
+    for (;;) pause();
+  }
+  return 0;
+}
+
+int TraceEveryConnection(sqlite3* db, const char**, const sqlite3_api_routines*) {
+  sqlite3_trace_v2(db, SQLITE_TRACE_STMT, StopAtTheRename, nullptr);
+  return SQLITE_OK;
+}
+
+TEST_F(FieldChangesTest, KilledBetweenTheDropAndTheRenameTheValuesStay) {
+  const std::string path = file_->Path();
+  DataDb.Clear();
+  testing::CloseQuietly(db_);
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(fds[0]);
+    gKillPipe = fds[1];
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(TraceEveryConnection));
+    try {
+      DataDb = Engine::Instance().OpenDatabase(path);
+      ModField(DataDb, "Stock", "Descr", "Descr", dbText, 100);
+    } catch (...) {
+    }
+    _exit(2);  // the rename was never reached
+  }
+  close(fds[1]);
+  char b = 0;
+  ASSERT_EQ(read(fds[0], &b, 1), 1) << "the child ended before the rename";
+  close(fds[0]);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  // The next run finds the old field with all its values, and its own
+  // rebuild finishes the change.
+  db_ = Engine::Instance().OpenDatabase(path);
+  DataDb = db_;
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->Size(), 50);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 100);
+  EXPECT_EQ(FieldNames(db_, "Stock"), kStockFields);
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->Size(), 100);
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
+  EXPECT_TRUE(boxes_.Shown().empty());
 }
 
 TEST_F(FieldChangesTest, FailuresAreReportedAndLeaveTheTableAlone) {

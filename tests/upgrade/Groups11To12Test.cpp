@@ -125,10 +125,28 @@ TEST_F(UpgradeTest, CuttingRatesFollowAnyDefaultCuttingName) {
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
-TEST_F(UpgradeTest, FailedMounterOrCuttingStepsLeaveNothingHalfDone) {
-  // Without the flat laminating rates the mounter block fails; the mounter
-  // table must not stay behind to mark it done.
+TEST_F(UpgradeTest, LaminatorsWithoutARateTableStillGetTheirMounters) {
+  // Laminators is there, so no run makes the missing laminating rate table;
+  // the mounter block makes what it can and the run goes on, the first
+  // time and every time after.
+  Build(std::string(kFinishingDdl) + "DROP TABLE Laminator1Setup;");
+  RunTwice([] { UpgradeMountersAndCutting(); });
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_EQ(Rows("Mounters"), (Strings{"10|<Null>|General Mounter|40|General Mounter|2|10|5"}));
+  EXPECT_FALSE(HasTable("Mounter1Setup"));
+  EXPECT_EQ(Rows("Mounter1Flat"), (Strings{"4|1|10", "16|0.8|18", "32|0.6|26"}));
+  EXPECT_EQ(Rows("Select StdLFCutting From Defaults"), (Strings{"Cutting LF"}));
+
   Build(std::string(kFinishingDdl) + "DROP TABLE Laminator1Flat;");
+  RunTwice([] { UpgradeMountersAndCutting(); });
+  EXPECT_EQ(Rows("Mounter1Setup"), (Strings{"2|3", "4|4", "9|5", "16|6", "24|7", "32|8"}));
+  EXPECT_FALSE(HasTable("Mounter1Flat"));
+}
+
+TEST_F(UpgradeTest, FailedMounterOrCuttingStepsLeaveNothingHalfDone) {
+  // The mounter seed cannot be written: the mounter table must not stay
+  // behind to mark the block done.
+  Build(std::string(kFinishingDdl) + "ALTER TABLE Laminators DROP COLUMN MinFtMin;");
   EXPECT_NE(ErrorOf([] { UpgradeMountersAndCutting(); }), 0);
   Reopen();
   EXPECT_FALSE(HasTable("Mounters"));

@@ -89,6 +89,32 @@ TEST_F(UpgradeTest, StockDetailsAlreadyWideAreLeftAsTheyAre) {
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
+TEST_F(UpgradeTest, AWideningThatStopsPartWayIsFinishedByTheNextRun) {
+  // A field that cannot be rebuilt this time (an index holds it; a lock
+  // taken by another program does the same) reports itself, and ItemNumb,
+  // the field later runs look at, stays narrow until every other field is
+  // wide, so the next run finishes the table.
+  Build(std::string(kStockDdl) + R"(
+    INSERT INTO StockMoreInfo VALUES ('SS-1', 'Gloss', '80#', 4.5, NULL);
+    CREATE INDEX HeldCaliper ON StockMoreInfo (Caliper);)");
+  UpgradeStockDetailsAndVendors();
+  EXPECT_FALSE(boxes_.Shown().empty());
+  Reopen();
+  EXPECT_EQ(Layout("StockMoreInfo"),
+            (Strings{"ItemNumb:10/50", "Finish:10/100", "Weight:10/100", "Caliper:7/8", "Vendor:10/100",
+                     "ParentSize:10/100", "EnvelopeSize:10/100", "NumberParts:10/100"}));
+
+  RawExec("DROP INDEX HeldCaliper;");
+  Reopen();
+  boxes_.ClearShown();
+  RunTwice([] { UpgradeStockDetailsAndVendors(); });
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_EQ(Layout("StockMoreInfo"),
+            (Strings{"ItemNumb:10/100", "Finish:10/100", "Weight:10/100", "Caliper:10/100", "Vendor:10/100",
+                     "ParentSize:10/100", "EnvelopeSize:10/100", "NumberParts:10/100"}));
+  EXPECT_EQ(Rows("StockMoreInfo"), (Strings{"SS-1|Gloss|80#|4.5|<Null>|<Null>|<Null>|0"}));
+}
+
 TEST_F(UpgradeTest, VendorsReachItemNumbersAndStockDetails) {
   Build(std::string(kStockDdl) + R"(
     INSERT INTO SheetStock VALUES ('70# Offset', 'Midwest'), ('70# Offset', 'Acme "Paper" Co'),
