@@ -166,13 +166,14 @@ struct OlderTemplates {
   bool NumberedHere(const std::string& control) const {
     if (control.size() < 6 || control.compare(0, 2, "ST") != 0) return false;
     if (control.find_first_not_of("0123456789", 2) != std::string::npos || control.size() > 11) return false;
-    const long k = std::stol(control.substr(2));
-    return k >= 101 && k < n && TemplateControl(static_cast<int>(k)) == control && !passedOver.count(static_cast<int>(k));
+    const int k = static_cast<int>(std::stol(control.substr(2)));
+    return k >= 101 && k < n && TemplateControl(k) == control && !passedOver.count(k);
   }
 
   std::optional<std::string> Next() const {
     const std::string after = last ? InSingleQuotes(*last) : std::string("'ST0001'");
-    Recordset rs = DataDb->OpenRecordset("Select Control from OrderHeader Where Control > " + after + " Order By Control");
+    Recordset rs =
+        DataDb->OpenRecordset("Select Control from OrderHeader Where Control > " + after + " Order By Control");
     std::optional<std::string> found;
     for (; !rs->Eof() && !found; rs->MoveNext()) {
       std::string control = rs->Get("Control").ToText();

@@ -45,17 +45,22 @@ constexpr FieldStep kLargeFormatFields[] = {
 void UpgradeBleedAndSpacing() {
   // The marker is the second field added, so the fields and the copy of the
   // old values are made in one piece: a run that stops between them must
-  // not leave the items without their per-side values for good.
+  // not leave the items without their per-side values for good. An old
+  // field that is not there (no step makes it) has nothing to give: its
+  // per-side fields start empty, as they do for book pages, rather than
+  // every run stopping here.
   if (!FieldExists("ItemDetails", "MarksOrBleedSpaceR", DataDb)) {
     upgrade::AllOrNothing([] {
       upgrade::AddFields(kItemDetailsSides);
       DataDb->GetTableDefs().Item("ItemDetails")->GetFields().Refresh();
-      DataDb->Execute(
-          "Update ItemDetails Set MarksOrBleedSpaceL = BleedArea, MarksOrBleedSpaceR = BleedArea, "
-          "MarksOrBleedSpaceT = BleedArea, MarksOrBleedSpaceB = BleedArea");
-      DataDb->Execute(
-          "Update ItemDetails Set AdditionalSpaceL = SpaceBetweenImages, AdditionalSpaceR = SpaceBetweenImages, "
-          "AdditionalSpaceT = SpaceBetweenImages, AdditionalSpaceB = SpaceBetweenImages");
+      if (FieldExists("ItemDetails", "BleedArea", DataDb))
+        DataDb->Execute(
+            "Update ItemDetails Set MarksOrBleedSpaceL = BleedArea, MarksOrBleedSpaceR = BleedArea, "
+            "MarksOrBleedSpaceT = BleedArea, MarksOrBleedSpaceB = BleedArea");
+      if (FieldExists("ItemDetails", "SpaceBetweenImages", DataDb))
+        DataDb->Execute(
+            "Update ItemDetails Set AdditionalSpaceL = SpaceBetweenImages, AdditionalSpaceR = SpaceBetweenImages, "
+            "AdditionalSpaceT = SpaceBetweenImages, AdditionalSpaceB = SpaceBetweenImages");
     });
   }
 
