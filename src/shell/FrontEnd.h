@@ -43,6 +43,10 @@ class FrontEnd {
 
   // Handles the events that are waiting, so the window is repainted.
   virtual void DoEvents() = 0;
+
+  // The database file (as the program names it) could not be opened; called
+  // before the message box that says so.
+  virtual void DatabaseNotOpened(const std::string& /*file*/) {}
 };
 
 }  // namespace qrw

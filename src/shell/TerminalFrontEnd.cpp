@@ -1,7 +1,10 @@
 #include "shell/TerminalFrontEnd.h"
 
+#include <cstring>
+#include <fstream>
 #include <string>
 
+#include "platform/PathMap.h"
 #include "platform/TerminalBoxes.h"
 #include "shell/modStru.h"
 
@@ -33,5 +36,15 @@ void TerminalFrontEnd::ShowLabel(const LabelLook& look) {
 void TerminalFrontEnd::SetBusy(bool) { out_ << std::flush; }
 
 void TerminalFrontEnd::DoEvents() { out_ << std::flush; }
+
+void TerminalFrontEnd::DatabaseNotOpened(const std::string& file) {
+  const std::string native = MapPath(file);
+  char head[19] = {};
+  std::ifstream in(native, std::ios::binary);
+  if (!in.read(head, sizeof head) || head[0] != 0 || std::memcmp(head + 4, "Standard Jet DB", 15) != 0) return;
+  err_ << "modqrw: " << native << " is a Jet database; convert it with: qrw-import " << native
+       << " NEWFOLDER/QRWdata.MDB (then set the data folder to NEWFOLDER)\n"
+       << std::flush;
+}
 
 }  // namespace qrw

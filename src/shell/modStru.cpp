@@ -90,6 +90,7 @@ void modStru::setPath() {
       // Whatever the reason, the user is told the same thing.
     } catch (const std::exception&) {
     }
+    frontEnd_.DatabaseNotOpened(path + "\\QRWdata.MDB");
     if (MsgBox(DatabaseInUseMessage(), Buttons::OKCancel) != Answer::OK)
       throw ProgramEnd(kExitEnded);  // nothing opened, nothing written
   }

@@ -1,6 +1,10 @@
 // Message boxes and the start-up window on a terminal.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "engine/Engine.h"
@@ -140,6 +144,28 @@ TEST(TerminalProgressTest, GroupLinesStayAndPercentagesAreWiped) {
                        "\r" + a + "\r" + b + "\r" + std::string(b.size(), ' ') + "\r" +
                        "\r" + c + "\r" + std::string(c.size(), ' ') + "\r" +
                        "[13/16] Stock details and vendors\n");
+}
+
+TEST(TerminalFrontEndTest, JetFileGetsTheConversionLineBesideTheSameMessage) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("qrw_jet_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string jet = (dir / "QRWdata.MDB").string();
+  std::ofstream(jet, std::ios::binary) << std::string("\0\1\0\0Standard Jet DB\0", 20) << std::string(2028, '\0');
+  std::istringstream in("CONTINUE\n");
+  std::ostringstream out, err;
+  TerminalBoxes boxes(in, out);
+  SetCurrentBoxes(&boxes);
+  TerminalFrontEnd frontEnd(in, out, err);
+  modStru window(
+      frontEnd, [&](auto&, auto&, auto&, auto&) { return dir.string(); },
+      [](const std::string&) -> Database { throw Error(3343, "Unrecognized database format"); });
+  EXPECT_EQ(frontEnd.Run(window), kExitEnded);
+  SetCurrentBoxes(nullptr);
+  fs::remove_all(dir);
+  EXPECT_EQ(err.str(), "modqrw: " + jet + " is a Jet database; convert it with: qrw-import " + jet +
+                           " NEWFOLDER/QRWdata.MDB (then set the data folder to NEWFOLDER)\n");
+  EXPECT_NE(out.str().find(DatabaseInUseMessage().substr(0, 37)), std::string::npos);
 }
 
 }  // namespace
