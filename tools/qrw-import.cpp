@@ -2,6 +2,7 @@
 // from its home platform) into a product database that modqrw upgrades.
 //
 //   qrw-import [--force] SOURCE.mdb TARGET
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,11 +61,20 @@ int main(int argc, char** argv) {
     }
   }
   if (target.empty()) return Wrong("SOURCE and TARGET are needed");
+  // libmdb prints its own warnings on standard error; our lines go to a
+  // copy of it, and the library's chatter to /dev/null.
+  const bool terminal = ::isatty(STDERR_FILENO);
+  static FILE* err = ::fdopen(::dup(STDERR_FILENO), "w");
+  if (!err) err = stderr;
+  if (int null = ::open("/dev/null", O_WRONLY); null >= 0 && err != stderr) {
+    ::dup2(null, STDERR_FILENO);
+    ::close(null);
+  }
   // Progress lines only for a person watching: never into a log or pipe.
-  if (::isatty(STDERR_FILENO)) {
+  if (terminal) {
     options.progress = [](const std::string& table, long rows, bool done) {
-      std::fprintf(stderr, done ? "\r%s: %ld rows\033[K\n" : "\r%s: %ld rows...\033[K", table.c_str(), rows);
-      std::fflush(stderr);
+      std::fprintf(err, done ? "\r%s: %ld rows\033[K\n" : "\r%s: %ld rows...\033[K", table.c_str(), rows);
+      std::fflush(err);
     };
   }
   try {
@@ -72,10 +82,10 @@ int main(int argc, char** argv) {
     for (const std::string& line : report.Lines()) std::cout << line << "\n";
     return 0;
   } catch (const qrw::import::ImportError& e) {
-    std::cerr << "qrw-import: " << e.what() << "\n";
+    std::fprintf(err, "qrw-import: %s\n", e.what());
     return e.Status();
   } catch (const std::exception& e) {
-    std::cerr << "qrw-import: " << target << ": " << e.what() << "\n";
+    std::fprintf(err, "qrw-import: %s: %s\n", target.c_str(), e.what());
     return qrw::import::kExitWriteFailed;
   }
 }
