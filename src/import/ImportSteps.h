@@ -4,11 +4,35 @@
 #include "engine/Engine.h"
 #include "import/Importer.h"
 #include "import/JetFile.h"
+#include "import/JetProperties.h"
 
 namespace qrw::import {
 
-// Every user table with its fields, properties, rows and indexes.
-void ImportTables(jet::File& source, Database& db, const Options& options, Report& report);
+// What a Jet column becomes.
+struct FieldPlan {
+  std::string name;
+  int type = 0;
+  int size = 0;
+  bool autoIncrement = false;
+  bool required = false;
+  bool allowZeroLength = true;
+  std::vector<jet::Property> properties;
+};
+
+struct TablePlan {
+  std::string name;
+  std::unique_ptr<jet::Table> source;
+  std::vector<FieldPlan> fields;
+};
+
+// Every user table of the source, with what its fields become.
+std::vector<TablePlan> PlanTables(jet::File& source, Report& report);
+// The tables, fields and field properties, through the engine.
+void CreateTables(Database& db, const std::vector<TablePlan>& plans, Report& report);
+// The rows, into the file while the engine has it closed.
+void CopyRows(const std::string& file, std::vector<TablePlan>& plans, const Options& options, Report& report);
+// Required, AllowZeroLength and the indexes, through the engine.
+void FinishTables(Database& db, const std::vector<TablePlan>& plans, Report& report);
 
 // Every saved query, its text rebuilt; then each is opened (action queries
 // run inside a transaction that is rolled back) and the outcome recorded.

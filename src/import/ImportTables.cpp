@@ -1,9 +1,9 @@
 // Tables: each Jet table becomes a table definition made through the
 // engine, with its fields in their order, their types and sizes, the
-// auto-increment attribute and the field properties in stored order; then
-// its rows go in through a recordset; then Required and AllowZeroLength are
-// set (after the rows, so that a value the source accepted is never refused
-// on the way in) and the indexes made.
+// auto-increment attribute and the field properties in stored order. Once
+// the rows are in (ImportRows.cpp), Required and AllowZeroLength are set
+// (after the rows, so that a value the source accepted is never refused on
+// the way in) and the indexes made (faster over a full table).
 #include <algorithm>
 
 #include "import/ImportSteps.h"
@@ -17,15 +17,6 @@ bool IsUserTable(const jet::CatalogEntry& e) {
   return e.type == 1 && (e.flags & 0x80000002) == 0 && e.name.rfind("MSys", 0) != 0;
 }
 
-struct FieldPlan {
-  std::string name;
-  int type = 0;
-  int size = 0;
-  bool autoIncrement = false;
-  bool required = false;
-  bool allowZeroLength = true;
-  std::vector<jet::Property> properties;
-};
 
 std::string Where(const std::string& table, const std::string& field) { return table + "." + field; }
 
@@ -114,26 +105,6 @@ TableDef MakeTable(Database& db, const std::string& name, const std::vector<Fiel
   return td;
 }
 
-long CopyRows(jet::Table& source, Database& db, const Options& options) {
-  Recordset rs = db->OpenRecordset(source.Name());
-  std::vector<Field> fields;
-  for (std::size_t i = 0; i < source.Columns().size(); ++i) fields.push_back(rs->Fields(static_cast<int>(i)));
-  long rows = 0;
-  source.ForEachRow([&](const jet::Row& row) {
-    try {
-      rs->AddNew();
-      for (std::size_t i = 0; i < row.size(); ++i) fields[i]->SetValue(row[i]);
-      rs->Update();
-    } catch (const Error& e) {
-      throw ImportError(kExitWriteFailed, "table " + source.Name() + ", row " + std::to_string(rows + 1) +
-                                              ": error " + std::to_string(e.Number()) + ": " + e.Description());
-    }
-    if (++rows % 20000 == 0 && options.progress) options.progress(source.Name(), rows, false);
-  });
-  rs->Close();
-  return rows;
-}
-
 void SetFieldRules(TableDef& td, const std::vector<FieldPlan>& fields) {
   for (const FieldPlan& f : fields) {
     Field fd = td->GetFields().Item(f.name);
@@ -167,40 +138,48 @@ void MakeIndexes(TableDef& td, const jet::Table& source, Report& report) {
   }
 }
 
-void ImportTable(jet::File& source, const jet::CatalogEntry& e, Database& db, const Options& options,
-                 Report& report) {
-  std::unique_ptr<jet::Table> t = source.OpenTable(e.name);
+TablePlan PlanTable(jet::File& source, const jet::CatalogEntry& e, Report& report) {
+  TablePlan plan;
+  plan.name = e.name;
+  plan.source = source.OpenTable(e.name);
   std::vector<jet::PropertyBlock> blocks;
   try {
     blocks = jet::ParseProperties(e.props, source.IsJet4(), source.CodePage());
   } catch (const std::exception& ex) {
     report.notKept.push_back("properties of table " + e.name + " (" + ex.what() + ")");
   }
-  std::vector<FieldPlan> fields;
-  for (const jet::Column& c : t->Columns()) {
-    fields.push_back(PlanField(e.name, c, source.IsJet4(), report));
-    TakeProperties(fields.back(), blocks);
+  for (const jet::Column& c : plan.source->Columns()) {
+    plan.fields.push_back(PlanField(e.name, c, source.IsJet4(), report));
+    TakeProperties(plan.fields.back(), blocks);
   }
-  ReportTableProperties(e.name, blocks, fields, report);
-  TableDef td = MakeTable(db, e.name, fields, report);
-  long rows = CopyRows(*t, db, options);
-  SetFieldRules(td, fields);
-  MakeIndexes(td, *t, report);
-  ++report.tables;
-  report.rows += rows;
-  if (options.progress) options.progress(e.name, rows, true);
+  ReportTableProperties(e.name, blocks, plan.fields, report);
+  return plan;
 }
 
 }  // namespace
 
-void ImportTables(jet::File& source, Database& db, const Options& options, Report& report) {
+std::vector<TablePlan> PlanTables(jet::File& source, Report& report) {
+  std::vector<TablePlan> plans;
   for (const jet::CatalogEntry& e : source.Catalog()) {
     if (!IsUserTable(e)) continue;
     if (e.name.rfind("~", 0) == 0) {
       report.notKept.push_back("temporary table " + e.name);
       continue;
     }
-    ImportTable(source, e, db, options, report);
+    plans.push_back(PlanTable(source, e, report));
+  }
+  return plans;
+}
+
+void CreateTables(Database& db, const std::vector<TablePlan>& plans, Report& report) {
+  for (const TablePlan& p : plans) MakeTable(db, p.name, p.fields, report);
+}
+
+void FinishTables(Database& db, const std::vector<TablePlan>& plans, Report& report) {
+  for (const TablePlan& p : plans) {
+    TableDef td = db->GetTableDefs().Item(p.name);
+    SetFieldRules(td, p.fields);
+    MakeIndexes(td, *p.source, report);
   }
 }
 

@@ -98,17 +98,28 @@ ExitStatus StatusOf(jet::JetError::Kind kind) {
   }
 }
 
-void Build(jet::File& jet, const fs::path& file, const Options& options, Report& report) {
+// Runs `step` on the file opened through the engine, closing it after.
+template <class F>
+void WithEngine(const fs::path& file, F&& step) {
   Database db = Engine::Instance().OpenDatabase(file.string());
   try {
-    ImportTables(jet, db, options, report);
-    ImportQueries(jet, db, report);
-    ReportOtherObjects(jet, report);
+    step(db);
   } catch (...) {
     db->Close();
     throw;
   }
   db->Close();
+}
+
+void Build(jet::File& jet, const fs::path& file, const Options& options, Report& report) {
+  std::vector<TablePlan> plans = PlanTables(jet, report);
+  WithEngine(file, [&](Database& db) { CreateTables(db, plans, report); });
+  CopyRows(file.string(), plans, options, report);
+  WithEngine(file, [&](Database& db) {
+    FinishTables(db, plans, report);
+    ImportQueries(jet, db, report);
+    ReportOtherObjects(jet, report);
+  });
 }
 
 }  // namespace

@@ -45,9 +45,9 @@ struct Source {
 
 std::string Render(const Source& s) {
   if (!s.isJoin) return s.text;
-  auto side = [](const Source& x) { return x.isJoin ? "(" + Render(x) + ")" : Render(x); };
+  auto side = [](const Source& x) { return x.isJoin ? std::string("(") + Render(x) + ")" : Render(x); };
   const char* type = s.joinType == 2 ? " LEFT JOIN " : s.joinType == 3 ? " RIGHT JOIN " : " INNER JOIN ";
-  std::string on = s.conditions.size() == 1 ? s.conditions[0] : "(" + Join(s.conditions, ") AND (") + ")";
+  std::string on = s.conditions.size() == 1 ? s.conditions[0] : std::string("(") + Join(s.conditions, ") AND (") + ")";
   return side(*s.left) + type + side(*s.right) + " ON " + on;
 }
 
@@ -59,7 +59,7 @@ std::string FromClause(const std::vector<const QueryRow*>& tables, const std::ve
       s->text = "(" + t->expression + ")";
     else
       s->text = Quote(t->name1);
-    if (!t->name2.empty()) s->text += " AS " + Quote(t->name2);
+    if (!t->name2.empty()) s->text += std::string(" AS ") + Quote(t->name2);
     s->names.insert(t->name2.empty() ? t->name1 : t->name2);
     sources.push_back(s);
   }
@@ -139,7 +139,7 @@ Parts Sort(const std::vector<QueryRow>& rows) {
 }
 
 std::string ColumnText(const QueryRow& c) {
-  return c.name1.empty() ? c.expression : c.expression + " AS " + Quote(c.name1);
+  return c.name1.empty() ? c.expression : c.expression + std::string(" AS ") + Quote(c.name1);
 }
 
 // The SELECT keyword's modifiers from the flags row.
@@ -190,10 +190,10 @@ std::string Target(const Parts& p) {
 
 std::string Body(const Parts& p, RebuiltQuery& q) {
   switch (p.kind) {
-    case 1: q.kind = QueryKind::Select; return SelectHead(p) + " " + SelectList(p) + Tail(p, true);
+    case 1: q.kind = QueryKind::Select; return SelectHead(p) + std::string(" ") + SelectList(p) + Tail(p, true);
     case 2:
       q.kind = QueryKind::MakeTable;
-      return SelectHead(p) + " " + SelectList(p) + " INTO " + Target(p) + Tail(p, true);
+      return SelectHead(p) + std::string(" ") + SelectList(p) + std::string(" INTO ") + Target(p) + Tail(p, true);
     case 3: {
       q.kind = QueryKind::Append;
       std::vector<std::string> targets, values;
@@ -201,22 +201,22 @@ std::string Body(const Parts& p, RebuiltQuery& q) {
         targets.push_back(c->name2);
         values.push_back(ColumnText(*c));
       }
-      std::string cols = targets.empty() ? "" : " (" + Join(targets, ", ") + ")";
-      return "INSERT INTO " + Target(p) + cols + kNl + SelectHead(p) + " " + Join(values, ", ") + Tail(p, true);
+      std::string cols = targets.empty() ? "" : std::string(" (") + Join(targets, ", ") + ")";
+      return std::string("INSERT INTO ") + Target(p) + cols + kNl + SelectHead(p) + std::string(" ") + Join(values, ", ") + Tail(p, true);
     }
     case 4: {
       q.kind = QueryKind::Update;
       std::vector<std::string> sets;
       for (const QueryRow* c : p.columns) sets.push_back(c->name2 + " = " + c->expression);
-      return "UPDATE " + FromClause(p.tables, p.joins) + " SET " + Join(sets, ", ") + Tail(p, false);
+      return std::string("UPDATE ") + FromClause(p.tables, p.joins) + std::string(" SET ") + Join(sets, ", ") + Tail(p, false);
     }
-    case 5: q.kind = QueryKind::Delete; return "DELETE " + SelectList(p) + Tail(p, true);
+    case 5: q.kind = QueryKind::Delete; return std::string("DELETE ") + SelectList(p) + Tail(p, true);
     case 6: {
       q.kind = QueryKind::Crosstab;
       std::string pivot;
       for (const QueryRow* c : p.columns)
         if (FlagOf(*c) == 1) pivot = c->expression;
-      return "TRANSFORM " + SelectList(p, 0) + kNl + SelectHead(p) + " " + SelectList(p, 2) + Tail(p, true, true) +
+      return std::string("TRANSFORM ") + SelectList(p, 0) + kNl + SelectHead(p) + std::string(" ") + SelectList(p, 2) + Tail(p, true, true) +
              kNl + "PIVOT " + pivot;
     }
     case 7: q.kind = QueryKind::DataDefinition; return p.kindExpr;
@@ -253,7 +253,7 @@ RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows) {
   if (!p.params.empty()) {
     std::vector<std::string> ps;
     for (const QueryRow* r : p.params) ps.push_back(Quote(r->name1) + " " + ParamType(FlagOf(*r)));
-    head = "PARAMETERS " + Join(ps, ", ") + ";" + kNl;
+    head = std::string("PARAMETERS ") + Join(ps, ", ") + ";" + kNl;
   }
   std::string tail = (p.flags & 0x04) ? std::string(kNl) + "WITH OWNERACCESS OPTION" : std::string();
   q.sql = head + body + tail + ";";
