@@ -4,7 +4,8 @@
 // test file (rows of a Long and two Text fields). The ratio import/export
 // is the figure; the goal is 1 or less.
 //
-//   bench_import_jet [rows]      (default 200000)
+//   bench_import_jet [rows]               (default 200000)
+//   bench_import_jet rows --write FILE    only writes the many-rows file
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,6 +141,10 @@ void Compare(const char* what, const fs::path& src, const fs::path& dir) {
 
 int main(int argc, char** argv) {
   long rows = argc > 1 ? std::atol(argv[1]) : 200000;
+  if (argc > 3 && std::strcmp(argv[2], "--write") == 0) {
+    MakeManyRows(fs::path(QRW_JET_DATA) / "compIndexTestV2000.mdb", argv[3], rows);
+    return 0;
+  }
   fs::path dir = fs::temp_directory_path() / ("qrw_bench_import_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path data = QRW_JET_DATA;

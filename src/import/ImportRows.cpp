@@ -8,6 +8,8 @@
 // yet to be kept up to date.
 #include <sqlite3.h>
 
+#include <cmath>
+
 #include "import/ImportSteps.h"
 
 namespace qrw::import {
@@ -30,6 +32,10 @@ class RowWriter {
   RowWriter& operator=(const RowWriter&) = delete;
 
   long Copy(TablePlan& plan, const Options& options);
+  void ReportInexact(Report& report) {
+    for (const auto& [what, n] : inexact_) report.notKept.push_back(what + " (" + std::to_string(n) + " values)");
+    inexact_.clear();
+  }
   void Finish() {
     sqlite3_finalize(insert_);
     insert_ = nullptr;
@@ -47,6 +53,12 @@ class RowWriter {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail("", 0);
   }
   void Bind(int index, const Variant& v, int type);
+  void Note(std::size_t field, const char* what);
+
+  // Values the format keeps less exactly than the source, counted per field
+  // and kind so the report names each once.
+  std::vector<std::pair<std::string, long>> inexact_;
+  const TablePlan* plan_ = nullptr;
 
   std::string file_;
   sqlite3* db_ = nullptr;
@@ -69,10 +81,21 @@ void RowWriter::Bind(int i, const Variant& v, int type) {
     case dbByte: case dbInteger: case dbLong:
       sqlite3_bind_int64(insert_, i, static_cast<sqlite3_int64>(v.DoubleRaw()));
       return;
-    case dbCurrency: sqlite3_bind_double(insert_, i, static_cast<double>(v.ToCurrencyScaled()) / 10000.0); return;
+    case dbCurrency: {
+      // Stored as a number: exact to four decimals up to about 900 billion.
+      const std::int64_t scaled = v.ToCurrencyScaled();
+      const double d = static_cast<double>(scaled) / 10000.0;
+      if (Variant::Currency(d).ToCurrencyScaled() != scaled) Note(static_cast<std::size_t>(i - 1), "Currency beyond four exact decimals in ");
+      sqlite3_bind_double(insert_, i, d);
+      return;
+    }
     case dbSingle: case dbDouble: sqlite3_bind_double(insert_, i, v.DoubleRaw()); return;
     case dbDate: {
-      std::string iso = DateToIso(v.ToDate());
+      const double serial = v.ToDate();
+      const double seconds = std::fabs(serial) * 86400.0;
+      if (std::fabs(seconds - std::nearbyint(seconds)) > 0.001)
+        Note(static_cast<std::size_t>(i - 1), "times rounded to the second in ");
+      std::string iso = DateToIso(serial);
       sqlite3_bind_text(insert_, i, iso.data(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
       return;
     }
@@ -88,7 +111,18 @@ void RowWriter::Bind(int i, const Variant& v, int type) {
   }
 }
 
+void RowWriter::Note(std::size_t field, const char* what) {
+  std::string key = what + plan_->name + "." + plan_->fields[field].name;
+  for (auto& [k, n] : inexact_)
+    if (k == key) {
+      ++n;
+      return;
+    }
+  inexact_.emplace_back(std::move(key), 1);
+}
+
 long RowWriter::Copy(TablePlan& plan, const Options& options) {
+  plan_ = &plan;
   std::string cols, marks;
   for (std::size_t i = 0; i < plan.fields.size(); ++i) {
     cols += (i ? ", " : "") + QuoteName(plan.fields[i].name);
@@ -122,6 +156,7 @@ void CopyRows(const std::string& file, std::vector<TablePlan>& plans, const Opti
   RowWriter w(file);
   for (TablePlan& p : plans) {
     long rows = w.Copy(p, options);
+    w.ReportInexact(report);
     ++report.tables;
     report.rows += rows;
     if (options.progress) options.progress(p.name, rows, true);

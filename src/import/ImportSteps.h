@@ -14,6 +14,7 @@ struct FieldPlan {
   int type = 0;
   int size = 0;
   bool autoIncrement = false;
+  bool autoGuid = false;  // reported: the format has no GUID auto-number
   bool required = false;
   bool allowZeroLength = true;
   std::vector<jet::Property> properties;

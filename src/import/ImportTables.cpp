@@ -48,7 +48,9 @@ FieldPlan PlanField(const std::string& table, const jet::Column& c, bool jet4, R
       f.type = dbText;
       f.size = 38;
       report.notKept.push_back("GUID field " + at + " (stored as Text(38))");
-      if (c.AutoGuid()) report.notKept.push_back("GUID auto-number of " + at);
+      // Jet 3 sets the column's auto-GUID flag unreliably; there its
+      // default value GenGUID() is what makes the field number itself.
+      f.autoGuid = jet4 && c.AutoGuid();
       break;
     case jet::kNumeric:
       f.type = dbDouble;
@@ -68,6 +70,8 @@ void TakeProperties(FieldPlan& f, const std::vector<jet::PropertyBlock>& blocks)
   for (const jet::PropertyBlock& b : blocks) {
     if (b.name != f.name) continue;
     for (const jet::Property& p : b.properties) {
+      if (p.name == "DefaultValue" && p.value.IsText() && text::UCase(p.value.TextRef()) == "GENGUID()")
+        f.autoGuid = true;
       if (p.name == "Required") {
         f.required = p.value.IsTrue();
       } else if (p.name == "AllowZeroLength") {
@@ -153,6 +157,8 @@ TablePlan PlanTable(jet::File& source, const jet::CatalogEntry& e, Report& repor
     TakeProperties(plan.fields.back(), blocks);
   }
   ReportTableProperties(e.name, blocks, plan.fields, report);
+  for (const FieldPlan& f : plan.fields)
+    if (f.autoGuid) report.notKept.push_back("GUID auto-number of " + Where(e.name, f.name));
   return plan;
 }
 

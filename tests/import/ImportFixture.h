@@ -28,12 +28,15 @@ inline void WriteBytes(const fs::path& p, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Replaces the one occurrence of `from` by `to` (same length).
-inline void Patch(std::string& bytes, const std::string& from, const std::string& to) {
+// Replaces the one occurrence of `from` by `to` (same length); with
+// `first`, the first of several.
+inline void Patch(std::string& bytes, const std::string& from, const std::string& to, bool first = false) {
   ASSERT_EQ(from.size(), to.size());
   auto at = bytes.find(from);
   ASSERT_NE(at, std::string::npos) << "pattern not in file";
-  ASSERT_EQ(bytes.find(from, at + 1), std::string::npos) << "pattern not unique";
+  if (!first) {
+    ASSERT_EQ(bytes.find(from, at + 1), std::string::npos) << "pattern not unique";
+  }
   bytes.replace(at, to.size(), to);
 }
 
