@@ -68,18 +68,11 @@ struct RealIndex {
   int flags = 0;
 };
 
-void ParseDefinition(File::Impl& f, const std::string& name, const std::string& d,
-                     std::vector<Column>& columns, std::vector<IndexDef>& indexes) {
-  const Layout& L = f.jet4 ? kJet4 : kJet3;
-  Cursor head(d, 0, name);
-  head.Take(static_cast<std::size_t>(L.colStart));
-  const auto* h = reinterpret_cast<const unsigned char*>(d.data());
-  const unsigned numCols = Get16(h + L.numCols);
-  const std::uint32_t numIdx = Get32(h + L.numIdx);
-  const std::uint32_t numReal = Get32(h + L.numRealIdx);
-  if (numIdx > 1000 || numReal > 1000) Damaged(name, "its index count is out of range");
+using NameByNumber = std::map<int, std::string>;
 
-  Cursor c(d, static_cast<std::size_t>(L.colStart) + numReal * static_cast<std::size_t>(L.ridxEntry), name);
+// The column entries (their flag bytes) and the column names.
+NameByNumber ReadColumns(File::Impl& f, Cursor& c, unsigned numCols, std::vector<Column>& columns) {
+  const Layout& L = f.jet4 ? kJet4 : kJet3;
   std::map<int, int> flagsByNumber;
   std::vector<int> numbers;
   for (unsigned i = 0; i < numCols; ++i) {
@@ -88,19 +81,23 @@ void ParseDefinition(File::Impl& f, const std::string& name, const std::string& 
     flagsByNumber[number] = e[L.flags];
     numbers.push_back(number);
   }
-  std::map<int, std::string> nameByNumber;
+  NameByNumber names;
   for (unsigned i = 0; i < numCols; ++i) {
     std::size_t n = f.jet4 ? c.U16() : c.U8();
-    nameByNumber[numbers[i]] = DecodeText(c.Take(n), n, f.jet4, f.codePage);
+    names[numbers[i]] = DecodeText(c.Take(n), n, f.jet4, f.codePage);
   }
   for (Column& col : columns) {
     col.flags = flagsByNumber[col.number];
     // libmdb's names pass through a 16-bit conversion; the definition's own
     // text keeps characters beyond the Basic Multilingual Plane.
-    if (nameByNumber.count(col.number)) col.name = nameByNumber[col.number];
+    if (names.count(col.number)) col.name = names[col.number];
   }
+  return names;
+}
 
-  std::vector<RealIndex> real(numReal);
+// The physical indexes: up to ten columns each, with their order, and flags.
+std::vector<RealIndex> ReadRealIndexes(File::Impl& f, Cursor& c, std::uint32_t count) {
+  std::vector<RealIndex> real(count);
   for (RealIndex& r : real) {
     if (f.jet4) c.Take(4);
     for (int k = 0; k < 10; ++k) {
@@ -113,33 +110,53 @@ void ParseDefinition(File::Impl& f, const std::string& name, const std::string& 
     r.flags = static_cast<int>(c.U8());
     if (f.jet4) c.Take(5);
   }
-  struct Logical {
-    std::uint32_t real;
-    int type;
-  };
-  std::vector<Logical> logical;
-  for (std::uint32_t i = 0; i < numIdx; ++i) {
+  return real;
+}
+
+// The logical indexes, each naming its physical one by number (the second
+// number of its entry, which libmdb does not use on Jet 4), then their names.
+void ReadLogicalIndexes(File::Impl& f, Cursor& c, std::uint32_t count, const std::vector<RealIndex>& real,
+                        const NameByNumber& names, const std::string& table, std::vector<IndexDef>& out) {
+  const Layout& L = f.jet4 ? kJet4 : kJet3;
+  std::vector<std::pair<std::uint32_t, int>> logical;  // physical index, kind
+  for (std::uint32_t i = 0; i < count; ++i) {
     const unsigned char* e = c.Take(static_cast<std::size_t>(L.logIdx));
-    logical.push_back({Get32(e + (f.jet4 ? 8 : 4)), e[f.jet4 ? 23 : 19]});
+    logical.emplace_back(Get32(e + (f.jet4 ? 8 : 4)), e[f.jet4 ? 23 : 19]);
   }
-  for (std::uint32_t i = 0; i < numIdx; ++i) {
+  for (std::uint32_t i = 0; i < count; ++i) {
     std::size_t n = f.jet4 ? c.U16() : c.U8();
     IndexDef ix;
     ix.name = DecodeText(c.Take(n), n, f.jet4, f.codePage);
-    if (logical[i].real >= real.size()) Damaged(name, "index " + ix.name + " has no definition");
-    const RealIndex& r = real[logical[i].real];
+    if (logical[i].first >= real.size()) Damaged(table, "index " + ix.name + " has no definition");
+    const RealIndex& r = real[logical[i].first];
     for (auto [number, desc] : r.columns) {
-      auto it = nameByNumber.find(number);
-      if (it == nameByNumber.end()) Damaged(name, "index " + ix.name + " names a missing column");
+      auto it = names.find(number);
+      if (it == names.end()) Damaged(table, "index " + ix.name + " names a missing column");
       ix.columns.push_back({it->second, desc});
     }
-    ix.primary = logical[i].type == 1;
-    ix.foreign = logical[i].type == 2;
+    ix.primary = logical[i].second == 1;
+    ix.foreign = logical[i].second == 2;
     ix.unique = (r.flags & 0x01) != 0;
     ix.ignoreNulls = (r.flags & 0x02) != 0;
     ix.required = (r.flags & 0x08) != 0;
-    indexes.push_back(std::move(ix));
+    out.push_back(std::move(ix));
   }
+}
+
+void ParseDefinition(File::Impl& f, const std::string& name, const std::string& d,
+                     std::vector<Column>& columns, std::vector<IndexDef>& indexes) {
+  const Layout& L = f.jet4 ? kJet4 : kJet3;
+  Cursor head(d, 0, name);
+  head.Take(static_cast<std::size_t>(L.colStart));
+  const auto* h = reinterpret_cast<const unsigned char*>(d.data());
+  const unsigned numCols = Get16(h + L.numCols);
+  const std::uint32_t numIdx = Get32(h + L.numIdx);
+  const std::uint32_t numReal = Get32(h + L.numRealIdx);
+  if (numIdx > 1000 || numReal > 1000) Damaged(name, "its index count is out of range");
+  Cursor c(d, static_cast<std::size_t>(L.colStart) + numReal * static_cast<std::size_t>(L.ridxEntry), name);
+  NameByNumber names = ReadColumns(f, c, numCols, columns);
+  std::vector<RealIndex> real = ReadRealIndexes(f, c, numReal);
+  ReadLogicalIndexes(f, c, numIdx, real, names, name, indexes);
 }
 
 }  // namespace
