@@ -39,7 +39,7 @@ void CheckHeader(const std::string& path, bool& jet4, int& codePage) {
   if (S_ISDIR(st.st_mode)) Refuse(JetError::Kind::Unreadable, "is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) Refuse(JetError::Kind::Unreadable, std::strerror(errno));
-  unsigned char h[0x80 + 8] = {};
+  unsigned char h[0x100] = {};  // the masked part runs to 0x98
   in.read(reinterpret_cast<char*>(h), sizeof h);
   if (in.gcount() < static_cast<std::streamsize>(sizeof h) || h[0] != 0 ||
       (std::memcmp(h + 4, "Standard Jet DB", 15) != 0 && std::memcmp(h + 4, "Standard ACE DB", 15) != 0))
