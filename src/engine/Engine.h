@@ -21,6 +21,11 @@
 
 namespace qrw {
 
+namespace engine {
+struct RefAccess;
+struct EngineErrors;
+}  // namespace engine
+
 // Field type codes of the product's database.
 enum FieldType : std::int16_t {
   dbBoolean = 1,
@@ -57,10 +62,10 @@ class Ref {
   explicit operator bool() const { return static_cast<bool>(p_); }
   bool IsNothing() const { return !p_; }
   void Clear() { p_.reset(); }
-  const std::shared_ptr<T>& Shared() const { return p_; }
   bool SameObject(const Ref& o) const { return p_ == o.p_; }
 
  private:
+  friend struct engine::RefAccess;
   std::shared_ptr<T> p_;
 };
 
@@ -96,7 +101,6 @@ class Engine {
 
   // Errors of the last failure, in collection order (usually one).
   const std::vector<Error>& Errors() const { return errors_; }
-  void SetErrors(std::vector<Error> errors) { errors_ = std::move(errors); }
 
   // Transactions over every database this engine has open.
   void BeginTrans();
@@ -104,6 +108,7 @@ class Engine {
   void Rollback();
 
  private:
+  friend struct engine::EngineErrors;
   Engine() = default;
   std::vector<Error> errors_;
   std::vector<std::weak_ptr<DatabaseObject>> open_;
@@ -192,9 +197,6 @@ class DatabaseObject {
   virtual void BeginTrans() = 0;
   virtual void CommitTrans() = 0;
   virtual void Rollback() = 0;
-
-  // Shorthands reading like the product's code.
-  TableDefs& TableDefs_() { return GetTableDefs(); }
 };
 
 class TableDefObject {

@@ -19,12 +19,39 @@
 
 namespace qrw::engine {
 
+// ---------------------------------------------------- behind the handles
+
+// The object a handle holds, for the engine's own casts and registries;
+// callers of the object model only ever see handles.
+struct RefAccess {
+  template <class T>
+  static const std::shared_ptr<T>& Shared(const Ref<T>& ref) {
+    return ref.p_;
+  }
+};
+
+// Records the errors of a failure in the engine's error collection.
+struct EngineErrors {
+  static void Set(std::vector<Error> errors) { Engine::Instance().errors_ = std::move(errors); }
+};
+
 // ------------------------------------------------------------ name helpers
 
 // "name" as an SQLite identifier, inner double quotes doubled.
 std::string QuoteId(std::string_view name);
 // 'text' as an SQLite literal.
 std::string QuoteText(std::string_view text);
+
+// Text of a result column (empty for Null) and a text parameter.
+std::string ColumnText(sqlite3_stmt* stmt, int column);
+void BindText(sqlite3_stmt* stmt, int index, const std::string& text);
+
+// The engine's own tables (MSysFields, ...) start with "MSys".
+bool IsSystemName(std::string_view name);
+
+// What the trigger of a primary index says when a key field is Null; the
+// error mapping turns it into 3058.
+inline constexpr const char* kNullInKeyMessage = "Null in primary key";
 
 // ------------------------------------------------------------- type helpers
 
@@ -69,23 +96,6 @@ struct NewColumn {
   std::optional<int> position;  // place among the fields, when one was set
 };
 
-// Resets a cached statement (and clears its bindings) when a use ends, so
-// no statement stays active between engine calls.
-class StmtUse {
- public:
-  explicit StmtUse(sqlite3_stmt* s) : s_(s) {}
-  ~StmtUse() {
-    sqlite3_reset(s_);
-    sqlite3_clear_bindings(s_);
-  }
-  StmtUse(const StmtUse&) = delete;
-  StmtUse& operator=(const StmtUse&) = delete;
-  sqlite3_stmt* get() const { return s_; }
-
- private:
-  sqlite3_stmt* s_;
-};
-
 // ------------------------------------------------------------- connection
 
 class ConnectionImpl : public Connection, public std::enable_shared_from_this<ConnectionImpl> {
@@ -110,7 +120,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   void BatchRead();
   void BatchWrite();
 
-  bool IsOpen() const { return db_ != nullptr; }
+  bool IsOpen() const override { return db_ != nullptr; }
   void Close();
 
   // Catalog.
@@ -124,10 +134,12 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // Columns that take a default value when a new row leaves them out.
   std::vector<std::string> ColumnsWithDefault(std::string table);
 
-  // Statements. Prepare caches by text; every use goes through StmtUse.
+  // Statements. Prepare caches by text; every use goes through Stmt.
   sqlite3_stmt* Prepare(const std::string& sql);
   void Exec(const std::string& sql);
-  [[noreturn]] void RaiseSqlite(int rc, const std::string& context = {});
+  [[noreturn]] void RaiseSqlite(int rc, const std::string& context = {}) {
+    engine::RaiseSqlite(db_, rc, SqlAuthor::Engine, context);
+  }
   // A number that changes whenever stored rows or the schema change on
   // this connection, so a recordset knows when a row it read is stale.
   std::int64_t DataStamp();
@@ -193,18 +205,8 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
 
 // Commits every open batch (before an error surfaces, and at exit).
 void FlushAllBatches() noexcept;
-
-// Runs a group of statements as one unit: everything or nothing.
-class Savepoint {
- public:
-  explicit Savepoint(ConnectionImpl& c);
-  ~Savepoint();
-  void Commit();
-
- private:
-  ConnectionImpl& c_;
-  bool done_ = false;
-};
+// Takes a closing connection off the list of open batches.
+void ForgetBatch(ConnectionImpl* c);
 
 std::shared_ptr<ConnectionImpl> AsImpl(const std::shared_ptr<Connection>& conn);
 

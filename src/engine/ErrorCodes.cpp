@@ -1,7 +1,16 @@
+// The engine's errors: the description of every number, raising, and the
+// one translation of SQLite's result codes into engine errors.
+//
+// Every failure the engine reports leaves through here, so the engine's
+// error collection always holds the last one. The numbers are the ones the
+// product's own engine uses; callers tell failures apart by them.
 #include "engine/ErrorCodes.h"
+
+#include <new>
 
 #include "engine/Engine.h"
 #include "engine/EngineImpl.h"
+#include "engine/sql/Functions.h"
 
 namespace qrw::engine {
 
@@ -57,7 +66,7 @@ void RaiseText(long number, const std::string& fullDescription) {
   // What was written before the failure stays written.
   FlushAllBatches();
   Error err(number, fullDescription);
-  Engine::Instance().SetErrors({err});
+  EngineErrors::Set({err});
   throw err;
 }
 
@@ -68,6 +77,43 @@ void Raise(long number, const std::string& detail) {
   std::string text = Describe(number);
   if (!text.empty() && text.back() == '.') text.pop_back();
   RaiseText(number, text + ": " + detail);
+}
+
+[[noreturn]] void RaiseSqlite(sqlite3* db, int rc, SqlAuthor author, const std::string& context) {
+  std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  if (db && sqlite3_extended_errcode(db)) rc = sqlite3_extended_errcode(db);
+  std::string detail = context.empty() ? msg : context;
+  // A dialect function that failed on a row (CLng of a word, say) reports
+  // its own error; it surfaces as that error wherever the row was read.
+  long number = 0;
+  std::string description;
+  if (sql::DecodeFunctionError(msg.c_str(), number, description)) RaiseText(number, description);
+  switch (rc & 0xff) {
+    case SQLITE_NOMEM:
+      throw std::bad_alloc();
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(kErrLocked);
+    case SQLITE_CONSTRAINT:
+      if (msg.find(kNullInKeyMessage) != std::string::npos) Raise(kErrNullInKey, detail);
+      if (rc == SQLITE_CONSTRAINT_NOTNULL) Raise(kErrNullInRequired, detail);
+      if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) Raise(kErrDuplicateKey, detail);
+      Raise(kErrInvalidOperation, detail);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      Raise(kErrUnrecognizedFormat, detail);
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+      Raise(kErrDiskOrNetwork, detail);
+    case SQLITE_READONLY:
+      Raise(kErrReadOnly, detail);
+    default:
+      if (author == SqlAuthor::Engine) Raise(kErrInvalidOperation, detail);
+      if (msg.find("too large") != std::string::npos || msg.find("too many") != std::string::npos)
+        RaiseText(kErrTooComplex, "Query is too complex.");
+      RaiseText(kErrSyntax, "The statement cannot run: " + msg);
+  }
 }
 
 }  // namespace qrw::engine

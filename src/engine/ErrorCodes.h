@@ -50,6 +50,22 @@ inline constexpr long kErrIndexExists = 3375;        // the table already has an
 inline constexpr long kErrInvalidBookmark = 3159;    // not a valid bookmark
 inline constexpr long kErrNumericOverflow = 3349;    // numeric field overflow
 
+// Raised by the SQL dialect only (its parser and translator).
+inline constexpr long kErrSyntaxInInsert = 3134;     // syntax error in INSERT INTO
+inline constexpr long kErrSyntaxInUpdate = 3144;     // syntax error in UPDATE
+inline constexpr long kErrSyntaxInOrderBy = 3138;    // syntax error in ORDER BY
+inline constexpr long kErrTextAfterEnd = 3137;       // text after the statement's end
+inline constexpr long kErrInvalidStatement = 3129;   // not DELETE, INSERT, SELECT or UPDATE
+inline constexpr long kErrSelectMalformed = 3141;    // misspelt or missing word in a SELECT
+inline constexpr long kErrTooComplex = 3360;         // query is too complex
+inline constexpr long kErrUndefinedFunction = 3085;  // undefined function in expression
+inline constexpr long kErrCircularQuery = 3103;      // circular reference through saved queries
+inline constexpr long kErrUnknownInsertField = 3127; // unknown field name in INSERT INTO
+inline constexpr long kErrValueCount = 3346;         // values and destination fields differ in number
+inline constexpr long kErrCannotExecuteSelect = 3065; // Execute given a plain SELECT
+inline constexpr long kErrDeleteWhichTable = 3128;   // DELETE over a join names no table
+inline constexpr long kErrUnknownStar = 3070;        // table.* of a name not in FROM
+
 // The description of an engine error number.
 std::string Describe(long number);
 

@@ -62,6 +62,69 @@ class Connection {
 
   // Makes every pending per-row write durable before an error surfaces.
   virtual void Flush() = 0;
+  // False once the file has been closed; every other call then raises 3420.
+  virtual bool IsOpen() const = 0;
+};
+
+// ----------------------------------------------------------------- errors
+
+// Who wrote the SQL that SQLite refused. A refusal that says nothing about
+// the data or the file is a statement that cannot run when the text came
+// from a caller (3000, 3360), and an invalid operation when the engine
+// wrote it (3219).
+enum class SqlAuthor { Engine, Dialect };
+
+// The one translation of SQLite's result codes into engine errors. `rc` is
+// the code of the failed call; `context`, when given, replaces SQLite's own
+// message as the detail appended to the description.
+[[noreturn]] void RaiseSqlite(sqlite3* db, int rc, SqlAuthor author, const std::string& context = {});
+
+// ------------------------------------------------------------- statements
+
+// A prepared statement. Either its own (prepared here, finalized with the
+// wrapper) or one use of a statement from the connection's cache (reset,
+// bindings cleared, when the use ends), so that no statement stays active
+// between engine calls and none leaks when a step raises.
+class Stmt {
+ public:
+  Stmt() = default;
+  Stmt(sqlite3* db, const std::string& sql, SqlAuthor author = SqlAuthor::Engine) { Prepare(db, sql, author); }
+  explicit Stmt(sqlite3_stmt* cached) : s_(cached), cached_(true) {}
+  ~Stmt() { Reset(); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+
+  void Prepare(sqlite3* db, const std::string& sql, SqlAuthor author = SqlAuthor::Engine);
+  // Ends the statement: finalizes its own, resets a cached one.
+  void Reset();
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+  // Steps to the end; SQLITE_DONE, or the failing (extended) code. The
+  // statement is reset either way.
+  int Run();
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+  bool cached_ = false;
+};
+
+// ------------------------------------------------------------- savepoints
+
+// Runs a group of statements as one unit: everything or nothing. Undo
+// returns to the start and keeps the savepoint open; a savepoint that ends
+// without Commit undoes everything and has the catalog read again.
+class Savepoint {
+ public:
+  explicit Savepoint(Connection& c);
+  ~Savepoint();
+  Savepoint(const Savepoint&) = delete;
+  Savepoint& operator=(const Savepoint&) = delete;
+  void Undo();
+  void Commit();
+
+ private:
+  Connection& c_;
+  bool done_ = false;
 };
 
 // Reading and writing stored values with the engine's conversion rules.

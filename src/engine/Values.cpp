@@ -53,6 +53,18 @@ int TableInfo::Find(std::string_view column) const {
   return -1;
 }
 
+// -------------------------------------------------------- column access
+
+std::string ColumnText(sqlite3_stmt* stmt, int column) {
+  const unsigned char* p = sqlite3_column_text(stmt, column);
+  int n = sqlite3_column_bytes(stmt, column);
+  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+}
+
+void BindText(sqlite3_stmt* stmt, int index, const std::string& s) {
+  sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
 // ------------------------------------------------------------- type helpers
 
 bool IsValidFieldType(int type) {
@@ -205,12 +217,6 @@ Variant NumberFromStorage(double d, int type) {
   }
 }
 
-std::string ColumnText(sqlite3_stmt* stmt, int column) {
-  const unsigned char* p = sqlite3_column_text(stmt, column);
-  int n = sqlite3_column_bytes(stmt, column);
-  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
-}
-
 std::string ColumnBlob(sqlite3_stmt* stmt, int column) {
   const void* p = sqlite3_column_blob(stmt, column);
   int n = sqlite3_column_bytes(stmt, column);
@@ -290,10 +296,6 @@ void BindNumber(sqlite3_stmt* stmt, int index, double d) {
     sqlite3_bind_int64(stmt, index, static_cast<std::int64_t>(d));
   else
     sqlite3_bind_double(stmt, index, d);
-}
-
-void BindText(sqlite3_stmt* stmt, int index, const std::string& s) {
-  sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
 // A value stored by its own kind, when the field type says nothing else.

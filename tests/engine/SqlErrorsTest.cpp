@@ -72,7 +72,7 @@ TEST_F(SqlRowsTest, RowsThatCannotTakeTheirValuesAreSkipped) {
 }
 
 TEST_F(SqlRowsTest, RequiredAndZeroLengthRulesSkipRows) {
-  TableDef parts = db_->TableDefs_()("Parts");
+  TableDef parts = db_->GetTableDefs()("Parts");
   Fields& f = parts->GetFields();
   f.Item("Note")->SetRequired(true);
   f.Item("Note")->SetAllowZeroLength(false);

@@ -73,12 +73,12 @@ TEST_F(SqlTest, SelectIntoCopiesLayoutOrRows) {
       " Cost CURRENCY DEFAULT 0, Note TEXT COLLATE NOCASE, Done BOOLEAN DEFAULT 0, Day DATETIME);"
       "INSERT INTO itemInks VALUES ('Q1', 1, 'Black', 2.5, 'n', -1, '2020-01-02'), ('Q1', 2, 'Cyan', 3, NULL, 0, NULL);");
   Open();
-  db_->TableDefs_()("itemInks")->GetFields().Item("Ink")->SetRequired(true);
-  db_->TableDefs_()("itemInks")->GetFields().Item("Ink")->SetAllowZeroLength(false);
+  db_->GetTableDefs()("itemInks")->GetFields().Item("Ink")->SetRequired(true);
+  db_->GetTableDefs()("itemInks")->GetFields().Item("Ink")->SetAllowZeroLength(false);
 
   EXPECT_EQ(Run("Select * Into ItemLargeFormat From itemInks Where 1=2"), 0);
-  db_->TableDefs_().Refresh();
-  TableDef t = db_->TableDefs_()("ItemLargeFormat");
+  db_->GetTableDefs().Refresh();
+  TableDef t = db_->GetTableDefs()("ItemLargeFormat");
   Fields& f = t->GetFields();
   ASSERT_EQ(f.Count(), 7);
   const char* names[] = {"Control", "Item", "Ink", "Cost", "Note", "Done", "Day"};
@@ -115,7 +115,7 @@ TEST_F(SqlTest, SelectIntoWithConditionAndWorkTableRoundTrip) {
   Run("Update ttt Set BinderyName = 'Cutting LF', Action = 'Cutting LF', RunPrice = 0.90, SetupPrice = 2.25, "
       "StartOverRun = 0, RunOverRunPercent = 0");
   EXPECT_EQ(Run("Insert Into rPaper2Bindery Select * From ttt"), 2);
-  db_->TableDefs_().Delete("ttt");
+  db_->GetTableDefs().Delete("ttt");
   EXPECT_EQ(Rows("SELECT PaperSize, Action, RunPrice, StartOverRun FROM rPaper2Bindery"
                  " WHERE BinderyName = 'Cutting LF' ORDER BY PaperSize"),
             (Strs{"8.5|Cutting LF|0.9|0", "A4|Cutting LF|0.9|0"}));

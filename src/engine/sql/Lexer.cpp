@@ -1,10 +1,12 @@
 #include "engine/sql/Lexer.h"
 
+#include "engine/ErrorCodes.h"
+
 namespace qrw::sql {
 
 namespace {
 
-constexpr long kErrExpression = 3075;
+constexpr long kErrExpression = engine::kErrSyntaxQuery;
 
 bool IsIdentStart(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;

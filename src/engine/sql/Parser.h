@@ -7,22 +7,24 @@
 
 #include <string_view>
 
+#include "engine/ErrorCodes.h"
 #include "engine/sql/Ast.h"
 #include "engine/sql/Lexer.h"
 
 namespace qrw::sql {
 
-// Syntax error numbers the parser raises.
-inline constexpr long kErrSyntaxGeneral = 3000;
-inline constexpr long kErrSyntaxInExpression = 3075;
-inline constexpr long kErrSyntaxInFrom = 3131;
-inline constexpr long kErrSyntaxInInsert = 3134;
-inline constexpr long kErrSyntaxInUpdate = 3144;
-inline constexpr long kErrSyntaxInOrderBy = 3138;
-inline constexpr long kErrTextAfterEnd = 3137;  // text after the statement's end
-inline constexpr long kErrInvalidStatement = 3129;
-inline constexpr long kErrSelectMalformed = 3141;
-inline constexpr long kErrTooComplex = 3360;
+// Syntax error numbers the parser raises (the engine's error table holds
+// the numbers; these are the parser's names for them).
+inline constexpr long kErrSyntaxGeneral = engine::kErrSyntax;
+inline constexpr long kErrSyntaxInExpression = engine::kErrSyntaxQuery;
+inline constexpr long kErrSyntaxInFrom = engine::kErrSyntaxFrom;
+using engine::kErrInvalidStatement;
+using engine::kErrSelectMalformed;
+using engine::kErrSyntaxInInsert;
+using engine::kErrSyntaxInOrderBy;
+using engine::kErrSyntaxInUpdate;
+using engine::kErrTextAfterEnd;
+using engine::kErrTooComplex;
 
 // Deepest expression tree accepted (also bounds the translator's recursion).
 inline constexpr int kMaxExprHeight = 400;

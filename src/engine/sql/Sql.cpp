@@ -9,7 +9,6 @@
 // fails is it redone one row at a time, each row in its own savepoint.
 #include <cstring>
 #include <functional>
-#include <new>
 #include <unordered_map>
 
 #include "engine/ErrorCodes.h"
@@ -29,36 +28,8 @@ using engine::SameName;
 
 // ------------------------------------------------------------ errors
 
-[[noreturn]] void RaiseSqlite(sqlite3* db, int rc) {
-  const char* msg = sqlite3_errmsg(db);
-  long number = 0;
-  std::string description;
-  if (DecodeFunctionError(msg, number, description)) engine::RaiseText(number, description);
-  std::string text = msg ? msg : "";
-  switch (rc & 0xff) {
-    case SQLITE_NOMEM:
-      throw std::bad_alloc();
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      engine::Raise(engine::kErrLocked);
-    case SQLITE_CONSTRAINT:
-      if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) engine::Raise(engine::kErrDuplicateKey);
-      if (rc == SQLITE_CONSTRAINT_NOTNULL) engine::Raise(engine::kErrNullInRequired);
-      engine::RaiseText(engine::kErrDuplicateKey, text);
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-    case SQLITE_CANTOPEN:
-      engine::Raise(engine::kErrDiskOrNetwork, text);
-    case SQLITE_READONLY:
-      engine::Raise(engine::kErrReadOnly);
-    default:
-      if (text.find("too large") != std::string::npos || text.find("too many") != std::string::npos)
-        engine::RaiseText(kErrTooComplex, "Query is too complex.");
-      engine::RaiseText(engine::kErrSyntax, "The statement cannot run: " + text);
-  }
-}
+// SQLite refused a statement of the dialect (or one it runs for it).
+[[noreturn]] void RaiseSqlite(sqlite3* db, int rc) { engine::RaiseSqlite(db, rc, engine::SqlAuthor::Dialect); }
 
 // A failure that concerns the row being written, not the statement.
 bool IsRowFailure(sqlite3* db, int rc) {
@@ -71,38 +42,10 @@ bool IsRowFailure(sqlite3* db, int rc) {
   return false;
 }
 
-class Stmt {
- public:
-  Stmt(sqlite3* db, const std::string& sql) : db_(db) {
-    int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &s_, nullptr);
-    if (rc != SQLITE_OK) {
-      sqlite3_finalize(s_);
-      s_ = nullptr;
-      RaiseSqlite(db, rc);
-    }
-  }
-  ~Stmt() { sqlite3_finalize(s_); }
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  sqlite3_stmt* get() const { return s_; }
-
-  // Runs to the end; SQLITE_DONE or the failing code (statement reset).
-  int Run() {
-    int rc;
-    while ((rc = sqlite3_step(s_)) == SQLITE_ROW) {
-    }
-    if (rc == SQLITE_DONE) {
-      sqlite3_reset(s_);
-      return rc;
-    }
-    int err = sqlite3_extended_errcode(db_);
-    sqlite3_reset(s_);
-    return err;
-  }
-
- private:
-  sqlite3* db_;
-  sqlite3_stmt* s_ = nullptr;
+// The engine's statement wrapper, with SQLite's refusals read as the
+// dialect's.
+struct Stmt : engine::Stmt {
+  Stmt(sqlite3* db, const std::string& sql) : engine::Stmt(db, sql, engine::SqlAuthor::Dialect) {}
 };
 
 void Exec(sqlite3* db, const std::string& sql) {
@@ -110,30 +53,6 @@ void Exec(sqlite3* db, const std::string& sql) {
   int rc = s.Run();
   if (rc != SQLITE_DONE) RaiseSqlite(db, rc);
 }
-
-void ExecQuietly(sqlite3* db, const char* sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-
-// The statement's own savepoint: released on success, rolled back (and
-// released) when the statement raises.
-class StatementSavepoint {
- public:
-  explicit StatementSavepoint(sqlite3* db) : db_(db) { Exec(db, "SAVEPOINT qrw_sql"); }
-  ~StatementSavepoint() {
-    if (!done_) {
-      ExecQuietly(db_, "ROLLBACK TO qrw_sql");
-      ExecQuietly(db_, "RELEASE qrw_sql");
-    }
-  }
-  void Undo() { Exec(db_, "ROLLBACK TO qrw_sql"); }
-  void Release() {
-    Exec(db_, "RELEASE qrw_sql");
-    done_ = true;
-  }
-
- private:
-  sqlite3* db_;
-  bool done_ = false;
-};
 
 // Redoes a statement one row at a time. `keysSql` selects one key per row
 // (in the order to process); `rowSql` changes the row whose key is ?1.
@@ -184,8 +103,9 @@ long RowByRow(sqlite3* db, const std::string& keysSql, const std::string& rowSql
 
 // Runs one action statement set-based; when a row fails, undoes it and
 // runs `rowWise` instead (which returns the rows it changed).
-long RunAction(sqlite3* db, const std::string& setSql, const std::function<long()>& rowWise) {
-  StatementSavepoint sp(db);
+long RunAction(engine::Connection& conn, const std::string& setSql, const std::function<long()>& rowWise) {
+  sqlite3* db = conn.Handle();
+  engine::Savepoint sp(conn);
   long affected = 0;
   {
     Stmt s(db, setSql);
@@ -202,7 +122,7 @@ long RunAction(sqlite3* db, const std::string& setSql, const std::function<long(
       RaiseSqlite(db, rc);
     }
   }
-  sp.Release();
+  sp.Commit();
   return affected;
 }
 
@@ -288,7 +208,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st) {
   const std::string target = "UPDATE " + QuoteId(table.name) + " AS " + alias + " SET " + assigns;
   const std::string keys = "SELECT " + alias + ".rowid FROM " + QuoteId(table.name) + " AS " + alias + where;
   const std::string one = target + " WHERE " + alias + ".rowid = ?1";
-  return RunAction(db, target + where, [&] { return RowByRow(db, keys, one); });
+  return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
 }
 
 long RunInsert(engine::Connection& conn, const InsertStmt& st) {
@@ -349,7 +269,7 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
       values += StoreValue(v, cols[i]);
     }
     tr.RaiseIfUnknown();
-    return RunAction(db, head + "VALUES (" + values + missing + ")", nullptr);
+    return RunAction(conn, head + "VALUES (" + values + missing + ")", nullptr);
   }
 
   SelectSql sel = tr.Select(*st.select);
@@ -369,7 +289,7 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
     raw += oc.sql + " AS " + c;
     fromRows += same ? c : StoreExpr(c, cols[i]);
   }
-  return RunAction(db, head + sel.SqlWith(list + missing), [&] {
+  return RunAction(conn, head + sel.SqlWith(list + missing), [&] {
     // The source rows are taken once, then written one at a time.
     Exec(db, "DROP TABLE IF EXISTS temp.qrw_rows");
     Exec(db, "CREATE TEMP TABLE qrw_rows AS " + sel.SqlWith(raw));
@@ -395,7 +315,7 @@ long RunDelete(engine::Connection& conn, const DeleteStmt& st) {
     if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
     tr.RaiseIfUnknown();
     const std::string from = " FROM " + QuoteId(table.name) + " AS " + alias;
-    return RunAction(db, "DELETE" + from + where, [&] {
+    return RunAction(conn, "DELETE" + from + where, [&] {
       return RowByRow(db, "SELECT " + alias + ".rowid" + from + where,
                       "DELETE FROM " + QuoteId(table.name) + " WHERE rowid = ?1");
     });
@@ -416,7 +336,7 @@ long RunDelete(engine::Connection& conn, const DeleteStmt& st) {
   tr.RaiseIfUnknown();
   const std::string keys = "SELECT " + QuoteId(target->sqlAlias) + ".rowid" + from + where;
   const std::string table = QuoteId(target->tableName);
-  return RunAction(db, "DELETE FROM " + table + " WHERE rowid IN (" + keys + ")", [&] {
+  return RunAction(conn, "DELETE FROM " + table + " WHERE rowid IN (" + keys + ")", [&] {
     return RowByRow(db, keys, "DELETE FROM " + table + " WHERE rowid = ?1");
   });
 }
@@ -475,10 +395,10 @@ long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
   const std::string head = "INSERT INTO " + QuoteId(st.into) + " (" + colList + ") ";
   long affected = 0;
   try {
-    StatementSavepoint sp(db);
+    engine::Savepoint sp(conn);
     Exec(db, create);
     conn.RegisterTable(info);
-    affected = RunAction(db, head + sel.SqlWith(list), [&] {
+    affected = RunAction(conn, head + sel.SqlWith(list), [&] {
       Exec(db, "DROP TABLE IF EXISTS temp.qrw_rows");
       Exec(db, "CREATE TEMP TABLE qrw_rows AS " + sel.SqlWith(raw));
       long n = RowByRow(db, "SELECT rowid FROM temp.qrw_rows ORDER BY rowid",
@@ -486,7 +406,7 @@ long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
       Exec(db, "DROP TABLE temp.qrw_rows");
       return n;
     });
-    sp.Release();
+    sp.Commit();
   } catch (...) {
     conn.SchemaChanged();
     throw;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ErrorCodes.h"
 #include "engine/Internal.h"
 #include "engine/sql/Ast.h"
 
@@ -150,12 +151,12 @@ bool StoresUnchanged(const TExpr& value, const engine::ColumnInfo& col);
 std::string StoreValue(const TExpr& value, const engine::ColumnInfo& col);
 
 // Additional engine error numbers the dialect raises.
-inline constexpr long kErrUndefinedFunction = 3085;
-inline constexpr long kErrCircularQuery = 3103;
-inline constexpr long kErrUnknownInsertField = 3127;
-inline constexpr long kErrValueCount = 3346;
-inline constexpr long kErrCannotExecuteSelect = 3065;
-inline constexpr long kErrDeleteWhichTable = 3128;
-inline constexpr long kErrUnknownStar = 3070;
+using engine::kErrCannotExecuteSelect;
+using engine::kErrCircularQuery;
+using engine::kErrDeleteWhichTable;
+using engine::kErrUndefinedFunction;
+using engine::kErrUnknownInsertField;
+using engine::kErrUnknownStar;
+using engine::kErrValueCount;
 
 }  // namespace qrw::sql

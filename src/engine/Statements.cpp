@@ -1,0 +1,77 @@
+// Prepared statements: the connection's cache and the one wrapper (Stmt).
+//
+// The cache keeps the statements the engine runs again and again (catalog
+// reads, row reads and writes) prepared once per connection; every use goes
+// through a Stmt, which resets the statement when the use ends. A statement
+// must never stay active between engine calls: an active statement keeps a
+// read transaction open and blocks commits.
+#include "engine/EngineImpl.h"
+
+namespace qrw::engine {
+
+sqlite3_stmt* ConnectionImpl::Prepare(const std::string& sql) {
+  sqlite3* db = Handle();
+  auto it = stmts_.find(sql);
+  if (it != stmts_.end()) return it->second;
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                              nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    RaiseSqlite(rc);
+  }
+  stmts_.emplace(sql, stmt);
+  return stmt;
+}
+
+void ConnectionImpl::Exec(const std::string& sql) {
+  sqlite3* db = Handle();
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseSqlite(sqlite3_extended_errcode(db));
+}
+
+std::int64_t ConnectionImpl::DataStamp() {
+  sqlite3* db = Handle();
+  // Our own writes, schema changes, and (as far as SQLite has noticed)
+  // other connections' commits.
+  unsigned int others = 0;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &others);
+  return static_cast<std::int64_t>(sqlite3_total_changes64(db)) + (metaGeneration_ << 40) +
+         (static_cast<std::int64_t>(others) << 20);
+}
+
+void Stmt::Prepare(sqlite3* db, const std::string& sql, SqlAuthor author) {
+  Reset();
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &s_, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(s_);
+    s_ = nullptr;
+    RaiseSqlite(db, rc, author);
+  }
+}
+
+void Stmt::Reset() {
+  if (!s_) return;
+  if (cached_) {
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  } else {
+    sqlite3_finalize(s_);
+  }
+  s_ = nullptr;
+}
+
+int Stmt::Run() {
+  int rc;
+  while ((rc = sqlite3_step(s_)) == SQLITE_ROW) {
+  }
+  if (rc == SQLITE_DONE) {
+    sqlite3_reset(s_);
+    return rc;
+  }
+  int err = sqlite3_extended_errcode(sqlite3_db_handle(s_));
+  sqlite3_reset(s_);
+  return err;
+}
+
+}  // namespace qrw::engine

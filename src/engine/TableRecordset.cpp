@@ -1,0 +1,289 @@
+// Recordsets over the rows of one stored table: updatable, keys (rowids)
+// fixed when the recordset opens, values read live one row at a time.
+//
+// Memory stays flat on big tables: past kKeysInMemory the keys go to a
+// temporary table. Writes go through the connection's batches; a recordset
+// must never hand out a key freed by a deletion while its old position
+// still exists.
+#include "engine/RecordsetBase.h"
+
+namespace qrw::engine {
+
+namespace {
+
+constexpr std::int64_t kKeysInMemory = 50000;
+
+// The fixed list of row keys: a vector while small, a temporary table past
+// kKeysInMemory keys.
+class KeyList {
+ public:
+  explicit KeyList(std::shared_ptr<ConnectionImpl> conn) : conn_(std::move(conn)) {}
+  KeyList(const KeyList&) = delete;
+  KeyList& operator=(const KeyList&) = delete;
+  ~KeyList() { Release(); }
+
+  void Add(std::int64_t key) {
+    if (!spilled_ && static_cast<std::int64_t>(mem_.size()) >= kKeysInMemory) Spill();
+    if (spilled_) {
+      sqlite3_stmt* s = insert_.get();
+      sqlite3_bind_int64(s, 1, key);
+      int rc = sqlite3_step(s);
+      sqlite3_reset(s);
+      if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+    } else {
+      mem_.push_back(key);
+    }
+    ++count_;
+  }
+  std::int64_t Size() const { return count_; }
+  std::int64_t At(std::int64_t pos) {
+    if (!spilled_) return mem_[static_cast<std::size_t>(pos)];
+    sqlite3_stmt* s = select_.get();
+    sqlite3_bind_int64(s, 1, pos + 1);
+    std::int64_t key = 0;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) key = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    return key;
+  }
+  void Release() {
+    insert_.Reset();
+    select_.Reset();
+    if (spilled_ && conn_->IsOpen())
+      sqlite3_exec(conn_->Handle(), ("DROP TABLE IF EXISTS temp." + QuoteId(table_)).c_str(), nullptr, nullptr,
+                   nullptr);
+    spilled_ = false;
+    mem_.clear();
+    mem_.shrink_to_fit();
+  }
+
+ private:
+  void Spill() {
+    table_ = "qrw_keys_" + std::to_string(conn_->NextId());
+    conn_->Exec("CREATE TEMP TABLE " + QuoteId(table_) + " (k INTEGER)");
+    spilled_ = true;
+    insert_.Prepare(conn_->Handle(), "INSERT INTO temp." + QuoteId(table_) + " (k) VALUES (?1)");
+    select_.Prepare(conn_->Handle(), "SELECT k FROM temp." + QuoteId(table_) + " WHERE rowid = ?1");
+    for (std::int64_t key : mem_) {
+      sqlite3_stmt* s = insert_.get();
+      sqlite3_bind_int64(s, 1, key);
+      int rc = sqlite3_step(s);
+      sqlite3_reset(s);
+      if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+    }
+    mem_.clear();
+    mem_.shrink_to_fit();
+  }
+
+  std::shared_ptr<ConnectionImpl> conn_;
+  std::vector<std::int64_t> mem_;
+  std::int64_t count_ = 0;
+  bool spilled_ = false;
+  std::string table_;
+  Stmt insert_, select_;
+};
+
+// ----------------------------------------------------------- table rows
+
+class TableRs : public RsBase {
+ public:
+  TableRs(std::shared_ptr<ConnectionImpl> conn, std::string table, std::vector<ColumnInfo> columns,
+          std::vector<std::string> shown)
+      : RsBase(conn, std::move(columns), std::move(shown)), table_(std::move(table)), keys_(conn) {
+    std::string cols;
+    for (const ColumnInfo& c : columns_) cols += (cols.empty() ? "" : ", ") + QuoteId(c.name);
+    if (cols.empty()) cols = "1";
+    readSql_ = "SELECT " + cols + " FROM " + QuoteId(table_) + " WHERE rowid = ?1";
+    auto withDefault = conn_->ColumnsWithDefault(table_);
+    hasDefault_.resize(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+      for (const std::string& n : withDefault)
+        if (SameName(n, columns_[i].name)) hasDefault_[i] = true;
+  }
+  ~TableRs() override { keys_.Release(); }
+
+  void Fill(const std::string& keySql) {
+    Stmt s;
+    s.Prepare(conn_->Handle(), keySql);
+    // One transaction for the whole read, so keys that spill to the
+    // temporary table are not written one commit at a time.
+    Savepoint sp(*conn_);
+    for (;;) {
+      int rc = sqlite3_step(s.get());
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
+      std::int64_t key = sqlite3_column_int64(s.get(), 0);
+      keys_.Add(key);
+      if (key > maxKey_) maxKey_ = key;
+    }
+    s.Reset();
+    sp.Commit();
+  }
+
+  bool Updatable() override { return true; }
+
+  void AddNew() override {
+    Live();
+    ClearBuffer();
+    mode_ = dbEditAdd;
+  }
+  void Edit() override {
+    RequireCurrent();
+    ClearBuffer();
+    EnsureRow();
+    mode_ = dbEditInProgress;
+  }
+  void CancelUpdate() override {
+    Live();
+    if (mode_ == dbEditNone) Raise(kErrUpdateWithoutEdit);
+    ClearBuffer();
+  }
+  void Update() override {
+    Live();
+    if (mode_ == dbEditNone) Raise(kErrUpdateWithoutEdit);
+    if (mode_ == dbEditAdd)
+      Insert();
+    else
+      Rewrite();
+    ClearBuffer();
+  }
+  void Delete() override {
+    RequireCurrent();
+    ClearBuffer();
+    conn_->BatchWrite();
+    sqlite3_stmt* s = conn_->Prepare("DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?1");
+    Stmt use(s);
+    sqlite3_bind_int64(s, 1, keys_.At(pos_));
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+    if (sqlite3_changes(conn_->Handle()) == 0) {
+      currentDeleted_ = true;
+      Raise(kErrRecordDeleted);
+    }
+    currentDeleted_ = true;
+    ++deleted_;
+  }
+
+ protected:
+  std::int64_t Count() override { return keys_.Size(); }
+  bool LoadRow(std::int64_t pos) override {
+    conn_->BatchRead();
+    sqlite3_stmt* s = conn_->Prepare(readSql_);
+    Stmt use(s);
+    sqlite3_bind_int64(s, 1, keys_.At(pos));
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) return false;
+    if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
+    row_.resize(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i) row_[i] = ReadValue(s, static_cast<int>(i), columns_[i].type);
+    return true;
+  }
+  void ReleaseRows() override { keys_.Release(); }
+
+ private:
+  void Rewrite() {
+    std::string sets;
+    std::vector<int> dirty;
+    for (std::size_t i = 0; i < buffer_.size(); ++i) {
+      if (!buffer_[i]) continue;
+      dirty.push_back(static_cast<int>(i));
+      sets += (sets.empty() ? "" : ", ") + QuoteId(columns_[i].name) + " = ?" + std::to_string(dirty.size());
+    }
+    if (dirty.empty()) return;
+    conn_->BatchWrite();
+    std::int64_t key = keys_.At(pos_);
+    sqlite3_stmt* s = conn_->Prepare("UPDATE " + QuoteId(table_) + " SET " + sets + " WHERE rowid = ?" +
+                                     std::to_string(dirty.size() + 1));
+    Stmt use(s);
+    for (std::size_t k = 0; k < dirty.size(); ++k) {
+      const ColumnInfo& c = columns_[static_cast<std::size_t>(dirty[k])];
+      BindValue(s, static_cast<int>(k + 1), *buffer_[static_cast<std::size_t>(dirty[k])], c.type);
+    }
+    sqlite3_bind_int64(s, static_cast<int>(dirty.size() + 1), key);
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+    if (sqlite3_changes(conn_->Handle()) == 0) {
+      currentDeleted_ = true;
+      Raise(kErrRecordDeleted);
+    }
+    lastModified_ = pos_;
+  }
+
+  void Insert() {
+    // Fields left unset take the column's default; a required one without
+    // a default is refused before anything is written.
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      const ColumnInfo& c = columns_[i];
+      if (c.required && !buffer_[i] && !hasDefault_[i] && !(c.attributes & dbAutoIncrField))
+        Raise(kErrNullInRequired, c.name);
+    }
+    // A new key above every key this recordset has seen, so a key freed by
+    // a deletion is never handed out again while its old position exists.
+    conn_->BatchWrite();
+    std::int64_t tableMax = 0;
+    {
+      sqlite3_stmt* s = conn_->Prepare("SELECT max(rowid) FROM " + QuoteId(table_));
+      Stmt use(s);
+      if (sqlite3_step(s) == SQLITE_ROW) tableMax = sqlite3_column_int64(s, 0);
+    }
+    std::int64_t key = std::max(tableMax, maxKey_) + 1;
+
+    std::string cols = "rowid", vals = "?1";
+    std::vector<int> dirty;
+    for (std::size_t i = 0; i < buffer_.size(); ++i) {
+      if (!buffer_[i]) continue;
+      dirty.push_back(static_cast<int>(i));
+      cols += ", " + QuoteId(columns_[i].name);
+      vals += ", ?" + std::to_string(dirty.size() + 1);
+    }
+    sqlite3_stmt* s = conn_->Prepare("INSERT INTO " + QuoteId(table_) + " (" + cols + ") VALUES (" + vals + ")");
+    Stmt use(s);
+    sqlite3_bind_int64(s, 1, key);
+    for (std::size_t k = 0; k < dirty.size(); ++k) {
+      const ColumnInfo& c = columns_[static_cast<std::size_t>(dirty[k])];
+      BindValue(s, static_cast<int>(k + 2), *buffer_[static_cast<std::size_t>(dirty[k])], c.type);
+    }
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+    std::int64_t rowid = sqlite3_last_insert_rowid(conn_->Handle());
+    keys_.Add(rowid);
+    if (rowid > maxKey_) maxKey_ = rowid;
+    lastModified_ = keys_.Size() - 1;
+  }
+
+  std::string table_;
+  std::string readSql_;
+  std::vector<bool> hasDefault_;
+  KeyList keys_;
+  std::int64_t maxKey_ = 0;
+};
+
+}  // namespace
+
+Recordset MakeTableRecordset(const std::shared_ptr<Connection>& conn, const std::string& table,
+                             std::vector<VisibleColumn> columns, const std::string& keySql) {
+  auto impl = AsImpl(conn);
+  TableInfo info = impl->Table(table);
+  std::vector<ColumnInfo> cols;
+  std::vector<std::string> shown;
+  for (const VisibleColumn& v : columns) {
+    if (v.tableColumn < 0 || v.tableColumn >= static_cast<int>(info.columns.size())) Raise(kErrInvalidArgument);
+    cols.push_back(info.columns[static_cast<std::size_t>(v.tableColumn)]);
+    shown.push_back(v.shownName.empty() ? cols.back().name : v.shownName);
+  }
+  auto rs = std::make_shared<TableRs>(impl, info.name, std::move(cols), std::move(shown));
+  rs->Fill(keySql);
+  rs->Start();
+  return Recordset(rs);
+}
+
+Recordset OpenTableRecordset(const std::shared_ptr<ConnectionImpl>& conn, const std::string& table) {
+  const TableInfo& info = conn->Table(table);
+  std::vector<VisibleColumn> cols;
+  for (std::size_t i = 0; i < info.columns.size(); ++i) cols.push_back({static_cast<int>(i), info.columns[i].name});
+  std::string keySql = "SELECT rowid FROM " + QuoteId(info.name) + " ORDER BY rowid";
+  return MakeTableRecordset(conn, info.name, std::move(cols), keySql);
+}
+
+}  // namespace qrw::engine
