@@ -6,16 +6,17 @@
 #   bash tools/run-sample.sh            # a sample with 200 generated orders
 #   QRW_SAMPLE_ORDERS=5000 bash tools/run-sample.sh
 #
-# Nothing outside the repository's build/ and scratch/ folders is touched.
+# Missing Debian packages are installed first (tools/install-deps.sh); apart
+# from that, nothing outside the repository's build/ and scratch/ folders is
+# touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${QRW_BUILD_DIR:-build/run}
 orders=${QRW_SAMPLE_ORDERS:-200}
 
-for tool in cmake ninja sqlite3; do
-  command -v "$tool" >/dev/null || { echo "run-sample: $tool is needed (see README, Packages)" >&2; exit 2; }
-done
+# The packages it builds and runs with, installed when missing.
+bash tools/install-deps.sh
 
 echo "== Building ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

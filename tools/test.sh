@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test. QRW_SANITIZE=ON builds with ASan and UBSan.
+# Builds and runs every test, after installing the Debian packages that are
+# missing (tools/install-deps.sh). QRW_SANITIZE=ON builds with ASan and UBSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
 build=${QRW_BUILD_DIR:-build/test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DQRW_SANITIZE="${QRW_SANITIZE:-OFF}" >/dev/null
