@@ -1,8 +1,7 @@
-// SQLite functions that give translated statements the dialect's semantics
-// where SQLite's own operators and functions differ: "&" with Null as empty
-// text, Mid/Len/InStr on characters, Like with the dialect's wildcards,
-// the conversion functions, and qrw_store, which converts every value an
-// UPDATE or INSERT writes to the target field's type.
+// What the rest of the engine needs of the dialect's SQLite functions:
+// registering them (rows of FunctionTable.cpp), reading the errors they
+// report, and the flags of qrw_store, which converts every value an UPDATE
+// or INSERT writes to the target field's type.
 //
 // A failing function reports "qrw:<number>:<description>" as its SQLite
 // error text, so the executor can tell a row that cannot take its value

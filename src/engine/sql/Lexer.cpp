@@ -1,3 +1,9 @@
+// The dialect's lexer: statement text to tokens.
+//
+// Owns the spelling of literals: quoted text with doubled quotes, [bracketed
+// names], #dates# kept raw for the parser, numbers told apart from the dot
+// of a qualified name. It knows no keywords (those are the parser's) and
+// never looks at the catalog; any byte it cannot place is a ParseError.
 #include "engine/sql/Lexer.h"
 
 #include "engine/ErrorCodes.h"
@@ -15,160 +21,156 @@ bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || (c >= '0' && c <= 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
-}  // namespace
+class Lexer {
+ public:
+  explicit Lexer(std::string_view s) : s_(s), n_(s.size()) {}
 
-std::vector<Token> Tokenize(std::string_view s) {
-  std::vector<Token> out;
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  auto at = [&](std::size_t k) -> unsigned char { return k < n ? static_cast<unsigned char>(s[k]) : 0; };
-  auto push = [&](Tok t, std::size_t pos, std::string text = {}) {
+  std::vector<Token> Run() {
+    std::size_t lastEnd = 0;  // where the previous token ended
+    std::size_t counted = 0;
+    while (i_ < n_) {
+      if (out_.size() != counted) {
+        counted = out_.size();
+        lastEnd = i_;
+      }
+      unsigned char c = At(i_);
+      if (IsBlank(c)) {
+        ++i_;
+        continue;
+      }
+      if (IsDigit(c) || (c == '.' && IsDigit(At(i_ + 1)) && DotStartsNumber(lastEnd))) {
+        Number();
+      } else if (IsIdentStart(c)) {
+        std::size_t start = i_;
+        while (IsIdentChar(At(i_))) ++i_;
+        Push(Tok::Ident, start, std::string(s_.substr(start, i_ - start)));
+      } else if (c == '[') {
+        Bracketed();
+      } else if (c == '\'' || c == '"') {
+        Quoted(c);
+      } else if (c == '#') {
+        DateText();
+      } else {
+        Operator(c);
+      }
+    }
+    Push(Tok::End, n_);
+    return std::move(out_);
+  }
+
+ private:
+  unsigned char At(std::size_t k) const { return k < n_ ? static_cast<unsigned char>(s_[k]) : 0; }
+
+  Token& Push(Tok t, std::size_t pos, std::string text = {}) {
     Token tok;
     tok.type = t;
     tok.pos = pos;
     tok.text = std::move(text);
-    out.push_back(std::move(tok));
-  };
+    out_.push_back(std::move(tok));
+    return out_.back();
+  }
 
-  std::size_t lastEnd = 0;  // where the previous token ended
-  std::size_t counted = 0;
-  while (i < n) {
-    if (out.size() != counted) {
-      counted = out.size();
-      lastEnd = i;
-    }
-    unsigned char c = at(i);
-    if (IsBlank(c)) {
-      ++i;
-      continue;
-    }
-    std::size_t start = i;
+  // ".85" is a number; "t.5" right after a name is a qualified name.
+  bool DotStartsNumber(std::size_t lastEnd) const {
+    return out_.empty() || lastEnd != i_ || (out_.back().type != Tok::Ident && out_.back().type != Tok::RParen);
+  }
 
-    // ".85" is a number; "t.5" right after a name is a qualified name.
-    bool dotNumber = false;
-    if (c == '.' && IsDigit(at(i + 1))) {
-      dotNumber = out.empty() || lastEnd != i ||
-                  (out.back().type != Tok::Ident && out.back().type != Tok::RParen);
+  void Number() {
+    std::size_t start = i_;
+    bool integer = true;
+    while (IsDigit(At(i_))) ++i_;
+    if (At(i_) == '.') {
+      integer = false;
+      ++i_;
+      while (IsDigit(At(i_))) ++i_;
     }
+    if ((At(i_) == 'e' || At(i_) == 'E') &&
+        (IsDigit(At(i_ + 1)) || ((At(i_ + 1) == '+' || At(i_ + 1) == '-') && IsDigit(At(i_ + 2))))) {
+      integer = false;
+      i_ += 2;
+      while (IsDigit(At(i_))) ++i_;
+    }
+    Push(Tok::Number, start, std::string(s_.substr(start, i_ - start))).isInteger = integer;
+  }
 
-    if (IsDigit(c) || dotNumber) {
-      bool integer = true;
-      while (IsDigit(at(i))) ++i;
-      if (at(i) == '.') {
-        integer = false;
-        ++i;
-        while (IsDigit(at(i))) ++i;
+  void Bracketed() {
+    std::size_t start = i_;
+    std::size_t close = s_.find(']', i_ + 1);
+    if (close == std::string_view::npos) throw ParseError(kErrExpression, "Invalid bracketing of name", start);
+    std::string name(s_.substr(i_ + 1, close - i_ - 1));
+    if (name.empty()) throw ParseError(kErrExpression, "Invalid bracketing of name", start);
+    Push(Tok::Ident, start, std::move(name)).bracketed = true;
+    i_ = close + 1;
+  }
+
+  // A doubled quote inside stands for one.
+  void Quoted(unsigned char quote) {
+    std::size_t start = i_++;
+    std::string value;
+    while (i_ < n_) {
+      if (At(i_) == quote) {
+        if (At(i_ + 1) != quote) {
+          ++i_;
+          Push(Tok::String, start, std::move(value));
+          return;
+        }
+        ++i_;
       }
-      if ((at(i) == 'e' || at(i) == 'E') &&
-          (IsDigit(at(i + 1)) || ((at(i + 1) == '+' || at(i + 1) == '-') && IsDigit(at(i + 2))))) {
-        integer = false;
-        i += 2;
-        while (IsDigit(at(i))) ++i;
-      }
-      Token tok;
-      tok.type = Tok::Number;
-      tok.pos = start;
-      tok.text = std::string(s.substr(start, i - start));
-      tok.isInteger = integer;
-      out.push_back(std::move(tok));
-      continue;
+      value.push_back(s_[i_++]);
     }
+    throw ParseError(kErrExpression, "Syntax error in string", start);
+  }
 
-    if (IsIdentStart(c)) {
-      while (IsIdentChar(at(i))) ++i;
-      push(Tok::Ident, start, std::string(s.substr(start, i - start)));
-      continue;
-    }
+  void DateText() {
+    std::size_t start = i_;
+    std::size_t close = s_.find('#', i_ + 1);
+    if (close == std::string_view::npos) throw ParseError(kErrExpression, "Syntax error in date", start);
+    Push(Tok::Date, start, std::string(s_.substr(i_ + 1, close - i_ - 1)));
+    i_ = close + 1;
+  }
 
+  void Operator(unsigned char c) {
+    std::size_t start = i_;
+    Tok t;
+    std::size_t len = 1;
     switch (c) {
-      case '[': {
-        std::size_t close = s.find(']', i + 1);
-        if (close == std::string_view::npos)
-          throw ParseError(kErrExpression, "Invalid bracketing of name", start);
-        std::string name(s.substr(i + 1, close - i - 1));
-        if (name.empty()) throw ParseError(kErrExpression, "Invalid bracketing of name", start);
-        Token tok;
-        tok.type = Tok::Ident;
-        tok.pos = start;
-        tok.text = std::move(name);
-        tok.bracketed = true;
-        out.push_back(std::move(tok));
-        i = close + 1;
-        continue;
-      }
-      case '\'':
-      case '"': {
-        // A doubled quote inside stands for one.
-        std::string value;
-        ++i;
-        bool closed = false;
-        while (i < n) {
-          if (static_cast<unsigned char>(s[i]) == c) {
-            if (at(i + 1) == c) {
-              value.push_back(static_cast<char>(c));
-              i += 2;
-              continue;
-            }
-            ++i;
-            closed = true;
-            break;
-          }
-          value.push_back(s[i]);
-          ++i;
-        }
-        if (!closed) throw ParseError(kErrExpression, "Syntax error in string", start);
-        push(Tok::String, start, std::move(value));
-        continue;
-      }
-      case '#': {
-        std::size_t close = s.find('#', i + 1);
-        if (close == std::string_view::npos)
-          throw ParseError(kErrExpression, "Syntax error in date", start);
-        push(Tok::Date, start, std::string(s.substr(i + 1, close - i - 1)));
-        i = close + 1;
-        continue;
-      }
-      case '(': push(Tok::LParen, start); ++i; continue;
-      case ')': push(Tok::RParen, start); ++i; continue;
-      case ',': push(Tok::Comma, start); ++i; continue;
-      case '.': push(Tok::Dot, start); ++i; continue;
-      case ';': push(Tok::Semicolon, start); ++i; continue;
-      case '*': push(Tok::Star, start); ++i; continue;
-      case '+': push(Tok::Plus, start); ++i; continue;
-      case '-': push(Tok::Minus, start); ++i; continue;
-      case '/': push(Tok::Slash, start); ++i; continue;
-      case '\\': push(Tok::Backslash, start); ++i; continue;
-      case '^': push(Tok::Caret, start); ++i; continue;
-      case '&': push(Tok::Amp, start); ++i; continue;
-      case '!': push(Tok::Bang, start); ++i; continue;
-      case '=': push(Tok::Eq, start); ++i; continue;
+      case '(': t = Tok::LParen; break;
+      case ')': t = Tok::RParen; break;
+      case ',': t = Tok::Comma; break;
+      case '.': t = Tok::Dot; break;
+      case ';': t = Tok::Semicolon; break;
+      case '*': t = Tok::Star; break;
+      case '+': t = Tok::Plus; break;
+      case '-': t = Tok::Minus; break;
+      case '/': t = Tok::Slash; break;
+      case '\\': t = Tok::Backslash; break;
+      case '^': t = Tok::Caret; break;
+      case '&': t = Tok::Amp; break;
+      case '!': t = Tok::Bang; break;
+      case '=': t = Tok::Eq; break;
       case '<':
-        if (at(i + 1) == '>') {
-          push(Tok::Ne, start);
-          i += 2;
-        } else if (at(i + 1) == '=') {
-          push(Tok::Le, start);
-          i += 2;
-        } else {
-          push(Tok::Lt, start);
-          ++i;
-        }
-        continue;
+        t = At(i_ + 1) == '>' ? Tok::Ne : At(i_ + 1) == '=' ? Tok::Le : Tok::Lt;
+        len = t == Tok::Lt ? 1 : 2;
+        break;
       case '>':
-        if (at(i + 1) == '=') {
-          push(Tok::Ge, start);
-          i += 2;
-        } else {
-          push(Tok::Gt, start);
-          ++i;
-        }
-        continue;
+        t = At(i_ + 1) == '=' ? Tok::Ge : Tok::Gt;
+        len = t == Tok::Gt ? 1 : 2;
+        break;
       default:
         throw ParseError(kErrExpression, "Invalid character in statement", start);
     }
+    Push(t, start);
+    i_ += len;
   }
-  push(Tok::End, n);
-  return out;
-}
+
+  std::string_view s_;
+  std::size_t n_;
+  std::size_t i_ = 0;
+  std::vector<Token> out_;
+};
+
+}  // namespace
+
+std::vector<Token> Tokenize(std::string_view s) { return Lexer(s).Run(); }
 
 }  // namespace qrw::sql

@@ -1,4 +1,5 @@
-// Tokens of the product's SQL dialect.
+// Tokens of the dialect and the error the parser and lexer raise for text
+// they cannot read. The lexer (Lexer.cpp) is the only producer of tokens.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-// Parser of the product's SQL dialect: statement text to syntax tree.
+// The parser's entry points: statement text to syntax tree (Parser.cpp,
+// ParseExpr.cpp) and #date# literal text to a day number (DateLiteral.cpp).
 //
 // Keywords are read without regard to case. Any text, however malformed,
 // either parses or raises ParseError (engine error number and position);

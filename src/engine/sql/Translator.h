@@ -1,6 +1,9 @@
-// Translation of the dialect's syntax tree onto SQLite SQL.
+// Translation of the dialect's syntax tree onto SQLite SQL: sources and
+// scopes (Translator.cpp), SELECT (TranslateSelect.cpp), expressions
+// (TranslateExpr.cpp) and function calls (TranslateCall.cpp).
 //
-// Names are resolved through the connection's catalog: tables become
+// The translator only writes SQL text; it never runs a statement or
+// changes the file (the executor, Execute.cpp, does). Names are resolved through the connection's catalog: tables become
 // aliased table references, saved queries become parenthesised sub-selects
 // (expanded recursively, with a depth limit against queries that name each
 // other), "*" expands in field order. Every expression carries the field
@@ -59,6 +62,10 @@ struct TExpr {
   bool aggregate = false;  // contains an aggregate function
   bool isNull = false;     // the literal Null
   bool constant = false;   // a literal
+  // A condition "(x AND y)" or "(x OR y)" ('&' or '|'): a chain of the same
+  // operator extends it inside its parentheses, because SQLite's parser
+  // refuses parentheses nested about a hundred deep.
+  char chain = 0;
   const SourceCol* col = nullptr;  // a plain field reference
   const ScopeSource* source = nullptr;
 };
@@ -126,8 +133,20 @@ class Translator {
                       const std::string& sqlText, std::string& fromSql);
   TExpr Column(const qrw::sql::Expr& e, const Scope& scope);
   TExpr Call(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr Aggregate(const qrw::sql::Expr& e, const std::string& name, const Scope& scope);
   TExpr Binary(const qrw::sql::Expr& e, const Scope& scope);
   TExpr Unary(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr Literal(const qrw::sql::Expr& e);
+  TExpr Between(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr In(const qrw::sql::Expr& e, const Scope& scope);
+  TExpr OneColumnSubquery(const qrw::sql::Expr& e, const Scope& scope);
+  void SelectList(const SelectStmt& s, Scope& scope, SelectSql& out);
+  // Per result column: whether it is a field without an alias of its own,
+  // and its source's name (for "Source.Field" names when names clash).
+  using ColumnOrigins = std::vector<std::pair<bool, std::string>>;
+  void StarColumns(const SelectItem& item, const Scope& scope, SelectSql& out, ColumnOrigins& origins);
+  void GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out);
+  void Top(const SelectStmt& s, SelectSql& out);
   std::string NewAlias();
 
   engine::Connection& conn_;
@@ -136,6 +155,14 @@ class Translator {
   int queryDepth_ = 0;
   int expansions_ = 0;
 };
+
+// Building translated expressions.
+long FixedSizeOf(int type);
+bool IsIntegerType(int type);
+TExpr TypedExpr(std::string sql, int type, long size = 0);
+TExpr PredExpr(std::string sql);
+[[noreturn]] void RaiseSyntaxIn(const std::string& what);
+[[noreturn]] void RaiseNotOneColumn();
 
 // Helpers shared with the executor.
 bool IsTextType(int type);

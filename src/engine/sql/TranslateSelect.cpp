@@ -1,0 +1,158 @@
+// Translation of a SELECT: its sources, select list (with "*" expanded in
+// field order and clashing field names told apart by their source), and
+// its clauses, into a SelectSql whose pieces the executor and recordsets
+// put together.
+//
+// Owns what a result column is called and typed, and which SELECTs keep
+// their rows tied to one stored table (so recordsets over them stay
+// updatable). It never runs the SQL it writes.
+#include <algorithm>
+
+#include "engine/ErrorCodes.h"
+#include "engine/sql/Parser.h"
+#include "engine/sql/Translator.h"
+
+namespace qrw::sql {
+
+namespace {
+
+using engine::SameName;
+
+bool TextLike(const TExpr& e) { return IsTextType(e.type); }
+
+}  // namespace
+
+SelectSql Translator::Select(const SelectStmt& s, const Scope* parent) {
+  SelectSql out;
+  Scope scope;
+  scope.parent = parent;
+  if (!s.from.empty()) out.from = " FROM " + FromList(s.from, scope);
+
+  out.singleBase = s.from.size() == 1 && s.from[0]->kind == qrw::sql::Source::Table && scope.sources.size() == 1 &&
+                   !scope.sources[0].rowidSql.empty();
+  if (out.singleBase) {
+    out.baseTable = scope.sources[0].tableName;
+    out.baseRowid = scope.sources[0].rowidSql;
+  }
+  out.distinct = s.distinct;
+  SelectList(s, scope, out);
+  if (s.where) out.where = " WHERE " + P(Expr(*s.where, scope));
+  GroupAndOrder(s, scope, out);
+  Top(s, out);
+  return out;
+}
+
+void Translator::StarColumns(const SelectItem& item, const Scope& scope, SelectSql& out, ColumnOrigins& origins) {
+  bool any = false;
+  for (std::size_t si = 0; si < scope.sources.size(); ++si) {
+    const ScopeSource& src = scope.sources[si];
+    if (!item.starQualifier.empty() && !SameName(src.name, item.starQualifier)) continue;
+    any = true;
+    for (const SourceCol& c : src.cols) {
+      OutColumn oc;
+      oc.name = c.name;
+      oc.info = c.info;
+      oc.sql = c.sql;
+      oc.plain = true;
+      oc.sourceIndex = static_cast<int>(si);
+      oc.tableColumn = c.tableColumn;
+      oc.originTable = c.originTable;
+      oc.originField = c.originField;
+      out.columns.push_back(std::move(oc));
+      origins.emplace_back(true, src.name);
+    }
+  }
+  if (!any) {
+    std::string what = item.starQualifier.empty() ? "*" : item.starQualifier + ".*";
+    engine::RaiseText(kErrUnknownStar,
+                      "The engine does not recognize '" + what + "' as a valid field name or expression.");
+  }
+}
+
+void Translator::SelectList(const SelectStmt& s, Scope& scope, SelectSql& out) {
+  ColumnOrigins origins;
+  int exprNumber = 1000;
+  for (const SelectItem& item : s.items) {
+    if (item.star) {
+      StarColumns(item, scope, out, origins);
+      continue;
+    }
+    TExpr e = Expr(*item.expr, scope);
+    if (e.aggregate) out.aggregate = true;
+    OutColumn oc;
+    oc.sql = V(e);
+    std::pair<bool, std::string> origin{false, {}};
+    if (e.col) {
+      oc.info = e.col->info;
+      oc.plain = true;
+      oc.tableColumn = e.col->tableColumn;
+      oc.originTable = e.col->originTable;
+      oc.originField = e.col->originField;
+      for (std::size_t si = 0; si < scope.sources.size(); ++si)
+        if (&scope.sources[si] == e.source) oc.sourceIndex = static_cast<int>(si);
+      if (oc.sourceIndex < 0) oc.plain = false;  // a field of an enclosing query
+      oc.name = item.alias.empty() ? e.col->name : item.alias;
+      origin = {item.alias.empty(), e.source ? e.source->name : std::string()};
+    } else {
+      oc.info.type = e.type == kTypeVariant ? dbText : e.type;
+      oc.info.size = e.type == kTypeVariant || e.type == dbText ? 255 : FixedSizeOf(e.type);
+      if (e.type == dbText && e.size > 0 && e.size < 255) oc.info.size = std::max(e.size, 1L);
+      oc.name = item.alias.empty() ? "Expr" + std::to_string(exprNumber++) : item.alias;
+    }
+    out.columns.push_back(std::move(oc));
+    origins.push_back(std::move(origin));
+  }
+  // Fields that share a name are told apart by their source.
+  std::vector<bool> shared(out.columns.size(), false);
+  for (std::size_t i = 0; i < out.columns.size(); ++i) {
+    if (!origins[i].first) continue;
+    for (std::size_t j = 0; j < out.columns.size() && !shared[i]; ++j)
+      shared[i] = i != j && SameName(out.columns[i].name, out.columns[j].name);
+  }
+  for (std::size_t i = 0; i < out.columns.size(); ++i)
+    if (shared[i]) out.columns[i].name = origins[i].second + "." + out.columns[i].name;
+  for (auto& c : out.columns) c.info.name = c.name;
+}
+
+void Translator::GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out) {
+  if (!s.groupBy.empty()) {
+    out.aggregate = true;
+    out.groupBy = " GROUP BY ";
+    for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
+      TExpr g = Expr(*s.groupBy[i], scope);
+      if (i) out.groupBy += ", ";
+      out.groupBy += V(g);
+      if (TextLike(g)) out.groupBy += " COLLATE NOCASE";
+    }
+  }
+  if (s.having) {
+    out.aggregate = true;
+    out.having = " HAVING " + P(Expr(*s.having, scope));
+  }
+  if (s.orderBy.empty()) return;
+  scope.outputs = &out.columns;
+  std::string order;
+  for (const OrderItem& o : s.orderBy) {
+    TExpr e = Expr(*o.expr, scope);
+    if (e.constant) continue;  // a constant does not order anything
+    if (!order.empty()) order += ", ";
+    order += V(e);
+    if (TextLike(e)) order += " COLLATE NOCASE";
+    if (o.desc) order += " DESC";
+  }
+  scope.outputs = nullptr;
+  if (!order.empty()) out.orderBy = " ORDER BY " + order;
+}
+
+void Translator::Top(const SelectStmt& s, SelectSql& out) {
+  if (s.top < 0) return;
+  if (s.topPercent) {
+    long pct = std::min(s.top, 100L);
+    out.limit = " LIMIT (SELECT (n * " + std::to_string(pct) + " + 99) / 100 FROM (SELECT count(*) AS n FROM (" +
+                out.SqlWith("1", false) + ")))";
+  } else {
+    out.limit = " LIMIT " + std::to_string(s.top);
+  }
+}
+
+}  // namespace qrw::sql
