@@ -12,6 +12,7 @@
 
 #include "conversions/Settings.h"
 #include "engine/Engine.h"
+#include "platform/SqlQuoting.h"
 #include "platform/Variant.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
@@ -79,14 +80,7 @@ constexpr Tab kTabs[] = {
 // Controls and tab names are put between single quotes with each single
 // quote doubled, so that a value holding one still gives a valid statement
 // that matches the value itself.
-std::string InSingleQuotes(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
+using sqltext::InSingleQuotes;
 
 std::string TemplateControl(int number) {
   char buf[32];

@@ -2,6 +2,7 @@
 // code that must never fail.
 #include <exception>
 
+#include "platform/SqlQuoting.h"
 #include "schema/Primitives.h"
 
 namespace qrw {
@@ -9,16 +10,7 @@ namespace qrw {
 // Doubles every double quote so the value can stand between double quotes
 // in a statement. Works on any length of text: memo fields can hold far more
 // than 32767 characters, and a long value must not stop the upgrade.
-std::string DoubleQuotes(const std::string& text) {
-  if (text.find('"') == std::string::npos) return text;
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (char c : text) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out;
-}
+std::string DoubleQuotes(const std::string& text) { return sqltext::Doubled(text, '"'); }
 
 void CloseRecordset(Recordset& rs) {
   // A recordset that is already closed, or a variable that holds none, is

@@ -1,6 +1,7 @@
 #include "upgrade/Steps.h"
 
 #include "engine/Engine.h"
+#include "platform/SqlQuoting.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 
@@ -36,16 +37,13 @@ void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDe
   DataDb->GetTableDefs().Refresh();
 }
 
+void RenameInPlace(const std::string& table, const std::string& oldName, const std::string& newName) {
+  DataDb->GetTableDefs().Item(table)->GetFields().Item(oldName)->SetName(newName);
+}
+
 std::string SingleQuoted(const Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return {};
-  std::string in = value.ToText();
-  std::string out;
-  out.reserve(in.size());
-  for (char c : in) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
+  return sqltext::Doubled(value.ToText(), '\'');
 }
 
 }  // namespace qrw::upgrade

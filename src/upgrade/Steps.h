@@ -63,6 +63,10 @@ struct TextFieldDef {
 // length allowed, not required), appends it and refreshes the table list.
 void CreateTextTable(const std::string& table, std::initializer_list<TextFieldDef> fields);
 
+// Renames the field directly in the table's definition: the data and type
+// stay, and a field that is not there stops the run.
+void RenameInPlace(const std::string& table, const std::string& oldName, const std::string& newName);
+
 // A value read from a row, as text to stand between single quotes in a
 // statement: Null reads as empty text, and each single quote is doubled so
 // that the statement stays valid whatever the value holds.

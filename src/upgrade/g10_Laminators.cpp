@@ -35,11 +35,7 @@ constexpr const char* kSetupRates[] = {
 
 void RefreshTables() { DataDb->GetTableDefs().Refresh(); }
 
-// Renames the field directly in the table's definition: the data and type
-// stay, and a field that is not there stops the run.
-void RenameInPlace(const std::string& table, const std::string& oldName, const std::string& newName) {
-  DataDb->GetTableDefs().Item(table)->GetFields().Item(oldName)->SetName(newName);
-}
+using upgrade::RenameInPlace;
 
 void CreateLaminators() {
   upgrade::CreateEmptyLike("Laminators", "NewPrinters");

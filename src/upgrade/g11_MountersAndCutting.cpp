@@ -41,7 +41,7 @@ constexpr const char* kStockCostColumns = "Insert Into rStock2CostLF ( PaperName
 void CreateMounters() {
   DataDb->Execute("Select * Into Mounters From Laminators Where 1=2");
   DataDb->GetTableDefs().Refresh();
-  DataDb->GetTableDefs().Item("Mounters")->GetFields().Item("LaminatorNumber")->SetName("MounterNumber");
+  upgrade::RenameInPlace("Mounters", "LaminatorNumber", "MounterNumber");
   RemoveField(DataDb, "Mounters", "MaxStockWidth");
   DataDb->Execute(
       std::string("Insert Into Mounters ( Code, ProdCode, Selection, MinCharge, MinFtMin, MaxFtMin, Resource ) ") +

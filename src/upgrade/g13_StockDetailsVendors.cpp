@@ -9,6 +9,7 @@
 
 #include "engine/Engine.h"
 #include "platform/Progress.h"
+#include "platform/SqlQuoting.h"
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Steps.h"
@@ -43,7 +44,7 @@ constexpr FieldStep kImportMapDimensions[] = {
 // Import-map fields retyped to Text 50 on every run, name kept.
 constexpr const char* kImportMapRetyped[] = {"Weight", "Filename", "CostUnits", "NumberParts"};
 
-std::string InDoubleQuotes(const Variant& value) { return "\"" + DoubleQuotes(value.ToText()) + "\""; }
+std::string InDoubleQuotes(const Variant& value) { return sqltext::InDoubleQuotes(value.ToText()); }
 
 // Copies the vendor of every stock record of `stockTable` that has one into
 // the item numbers of that stock and into their stock details. Records are

@@ -25,9 +25,7 @@ constexpr FieldStep kPurchaseOrderFields[] = {
 const std::string kRateFields =
     "PressName, PaperName, PaperSize, SetUpTime, StartOverRun, RunOverRunPercent, PressMultiple";
 
-void RenameInPlace(const std::string& table, const std::string& oldName, const std::string& newName) {
-  DataDb->GetTableDefs().Item(table)->GetFields().Item(oldName)->SetName(newName);
-}
+using upgrade::RenameInPlace;
 
 // Hands the template rows (named after the template press, `press` is that
 // name ready to stand in a statement) to each printer in turn; a fresh set
