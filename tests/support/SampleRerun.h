@@ -1,16 +1,22 @@
-// What a second run may change on a sample database that the script has
-// just upgraded.
+// Whole runs of the script on the bundled sample, and what a second run may
+// change on a sample database that the script has just upgraded.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Digest.h"
 #include "SampleDb.h"
 #include "engine/Engine.h"
 #include "platform/MessageBox.h"
 #include "schema/Shared.h"
+#include "support/RecordingProgress.h"
+#include "support/ScratchFolder.h"
 #include "upgrade/aaaDoIt.h"
 
 namespace qrw::testing {
@@ -64,6 +70,73 @@ inline sample::DatabaseDigest RerunSample(const UpgradedSample& s, const Scripte
   sample::DatabaseDigest second = sample::Digest(s.path);
   ExpectOnlyNewItemNumbers(s.first, second);
   return second;
+}
+
+// Three whole runs of the script on one bundled sample, with its screen
+// database beside it, made once per test program on first use and shared
+// by the checks of every group (each group reads the result instead of
+// upgrading a sample of its own). The checks of these runs are the tests
+// whose suite names start with "SampleRun"; the build runs them in one
+// process so the runs are made once.
+struct SampleScriptRuns {
+  std::string folder, path, screen;
+  std::vector<std::string> progress;                 // reports of the first run
+  std::array<std::vector<std::string>, 3> boxes;     // box texts of each run
+  std::array<sample::DatabaseDigest, 3> data, screenData;  // after each run
+};
+
+inline SampleScriptRuns MakeSampleScriptRuns() {
+  SampleScriptRuns r;
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("qrw_sample_runs_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(root);
+  r.folder = (root / "data").string();
+  r.path = r.folder + "/" + sample::kDataFile;
+  r.screen = r.folder + "/" + sample::kScreenFile;
+  sample::WriteSample(r.folder);
+
+  // The runs see the sample's folder as the data folder, their own drive
+  // C and their own boxes, whatever the test that asks first has set.
+  ScopedEnv dataHome("XDG_DATA_HOME", root.string());
+  const std::string savedPath = DataPath;
+  DataPath = r.folder;
+  MessageBoxes& savedBoxes = CurrentBoxes();
+  ScriptedBoxes boxes;
+  SetCurrentBoxes(&boxes);
+  struct Restore {
+    MessageBoxes& boxes;
+    std::string path;
+    ~Restore() {
+      SetCurrentBoxes(&boxes);
+      DataPath = path;
+    }
+  } restore{savedBoxes, savedPath};
+  for (std::size_t i = 0; i < r.data.size(); ++i) {
+    if (i == 0) {
+      RecordingProgress progress;
+      RunScriptOn(r.path);
+      r.progress = progress.lines;
+    } else {
+      RunScriptOn(r.path);
+    }
+    for (const BoxRequest& box : boxes.Shown()) r.boxes[i].push_back(box.text);
+    boxes.ClearShown();
+    r.data[i] = sample::Digest(r.path);
+    r.screenData[i] = sample::Digest(r.screen);
+  }
+  return r;
+}
+
+inline const SampleScriptRuns& SampleRunsOnce() {
+  struct Holder {
+    SampleScriptRuns runs;
+    ~Holder() {
+      std::error_code ec;
+      std::filesystem::remove_all(std::filesystem::path(runs.folder).parent_path(), ec);
+    }
+  };
+  static const Holder holder{MakeSampleScriptRuns()};
+  return holder.runs;
 }
 
 }  // namespace qrw::testing

@@ -2,6 +2,12 @@
 // the real settings store, engine and upgrade script: the run completes with
 // only the completion notice, a second run changes nothing, and a run that
 // stopped half-way is completed by the next one to the same end state.
+//
+// The three runs on the clean sample are made once for the program and
+// shared by the checks that read them (suites SampleRun*, run together).
+#include <unistd.h>
+
+#include <array>
 #include <fstream>
 
 #include "Digest.h"
@@ -38,6 +44,7 @@ class EndToEndTest : public ToolsFixture {
     modStru window(frontEnd);
     int status = frontEnd.Run(window);
     lastLabel_ = frontEnd.Labels().empty() ? "" : frontEnd.Labels().back().text;
+    released_ = DataDb.IsNothing();
     DataDb.Clear();  // an interrupted run leaves it to the end of the program
     return status;
   }
@@ -52,20 +59,79 @@ class EndToEndTest : public ToolsFixture {
 
   ScopedScriptedBoxes boxes_;
   std::string lastLabel_;
+  bool released_ = false;
 };
 
-TEST_F(EndToEndTest, FreshSampleCompletesWithOnlyTheCompletionNotice) {
-  fs::path folder = MakeSample("data");
-  ASSERT_EQ(Run(folder), kExitCompleted);
-  ASSERT_FALSE(boxes_.Shown().empty());
-  const BoxRequest& done = boxes_.Shown().back();
+// Three runs on one clean sample, and what each left.
+struct CleanRuns {
+  struct Run {
+    int status = -1;
+    std::vector<BoxRequest> boxes;
+    std::string label;
+    bool released = false;
+    sample::DatabaseDigest digest;
+  };
+  std::array<Run, 3> runs;
+};
+
+// The shared runs are made by a fixture of their own, in a scratch folder
+// that lives as long as the program.
+class CleanRunsMaker : public EndToEndTest {
+ public:
+  explicit CleanRunsMaker(const fs::path& root) { root_ = root; }
+  void TestBody() override {}
+  CleanRuns Make() {
+    ScopedEnv config("XDG_CONFIG_HOME", ConfigHome().string());
+    ScopedEnv data("XDG_DATA_HOME", DataHome().string());
+    fs::path folder = MakeSample("clean");
+    CleanRuns out;
+    for (CleanRuns::Run& r : out.runs) {
+      r.status = Run(folder);
+      r.boxes = boxes_.Shown();
+      r.label = lastLabel_;
+      r.released = released_;
+      r.digest = DigestOf(folder);
+    }
+    DataPath.clear();
+    return out;
+  }
+};
+
+const CleanRuns& CleanRunsOnce() {
+  struct Holder {
+    fs::path root;
+    CleanRuns runs;
+    ~Holder() {
+      std::error_code ec;
+      fs::remove_all(root, ec);
+    }
+  };
+  static const Holder holder = [] {
+    fs::path root = fs::temp_directory_path() / ("qrw_tools_clean_runs_" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "share");
+    // The maker's own boxes stand in for the asking test's during the runs.
+    MessageBoxes& asking = CurrentBoxes();
+    CleanRuns runs = CleanRunsMaker(root).Make();
+    SetCurrentBoxes(&asking);
+    return Holder{root, std::move(runs)};
+  }();
+  return holder.runs;
+}
+
+using SampleRunEndToEnd = EndToEndTest;
+
+TEST_F(SampleRunEndToEnd, FreshSampleCompletesWithOnlyTheCompletionNotice) {
+  const CleanRuns::Run& first = CleanRunsOnce().runs[0];
+  ASSERT_EQ(first.status, kExitCompleted);
+  ASSERT_FALSE(first.boxes.empty());
+  const BoxRequest& done = first.boxes.back();
   EXPECT_EQ(done.text, kCompletionMessage);
   EXPECT_EQ(done.buttons, Buttons::OK);
   EXPECT_EQ(done.modality, Modality::System);
-  for (std::size_t i = 0; i + 1 < boxes_.Shown().size(); ++i)
-    ADD_FAILURE() << "unexpected box: " << boxes_.Shown()[i].text;
-  EXPECT_EQ(lastLabel_, "COMPLETED");
-  EXPECT_TRUE(DataDb.IsNothing());
+  for (std::size_t i = 0; i + 1 < first.boxes.size(); ++i) ADD_FAILURE() << "unexpected box: " << first.boxes[i].text;
+  EXPECT_EQ(first.label, "COMPLETED");
+  EXPECT_TRUE(first.released);
 }
 
 TEST_F(EndToEndTest, SampleDataGivesTheConversionsWork) {
@@ -104,29 +170,26 @@ TEST_F(EndToEndTest, SampleDataGivesTheConversionsWork) {
                      "Action IS NULL OR Minutes IS NULL OR Taxable IS NULL"), 0);
 }
 
-TEST_F(EndToEndTest, LaterRunsOnlyCompleteTheUpgrade) {
-  fs::path folder = MakeSample("data");
-  ASSERT_EQ(Run(folder), kExitCompleted);
-  sample::DatabaseDigest first = DigestOf(folder);
-  ASSERT_EQ(Run(folder), kExitCompleted);
-  EXPECT_EQ(boxes_.Shown().size(), 1u);
-  sample::DatabaseDigest second = DigestOf(folder);
-  ExpectOnlyNewItemNumbers(first, second);
-  ASSERT_EQ(Run(folder), kExitCompleted);
-  ExpectSame(second, DigestOf(folder));
+TEST_F(SampleRunEndToEnd, LaterRunsOnlyCompleteTheUpgrade) {
+  const auto& runs = CleanRunsOnce().runs;
+  ASSERT_EQ(runs[1].status, kExitCompleted);
+  EXPECT_EQ(runs[1].boxes.size(), 1u);
+  ExpectOnlyNewItemNumbers(runs[0].digest, runs[1].digest);
+  ASSERT_EQ(runs[2].status, kExitCompleted);
+  EXPECT_EQ(runs[2].boxes.size(), 1u);
+  ExpectSame(runs[1].digest, runs[2].digest);
 }
 
 // A table that the script needs is out of reach for one run: the run stops
 // with the run-time error report; once the table is back, the next run ends
 // in the same state as a run that was never interrupted.
-class InterruptedRunTest : public EndToEndTest,
-                           public ::testing::WithParamInterface<const char*> {};
+class SampleRunInterrupted : public EndToEndTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(InterruptedRunTest, NextRunCompletesToTheSameState) {
+TEST_P(SampleRunInterrupted, NextRunCompletesToTheSameState) {
   const std::string table = GetParam();
-  fs::path clean = MakeSample("clean");
-  ASSERT_EQ(Run(clean), kExitCompleted);
-  sample::DatabaseDigest expected = DigestOf(clean);
+  const CleanRuns::Run& clean = CleanRunsOnce().runs[0];
+  ASSERT_EQ(clean.status, kExitCompleted);
+  const sample::DatabaseDigest& expected = clean.digest;
 
   fs::path broken = MakeSample("broken");
   const fs::path f = broken / sample::kDataFile;
@@ -143,7 +206,7 @@ TEST_P(InterruptedRunTest, NextRunCompletesToTheSameState) {
   ExpectSame(expected, DigestOf(broken));
 }
 
-INSTANTIATE_TEST_SUITE_P(TableOutOfReach, InterruptedRunTest,
+INSTANTIATE_TEST_SUITE_P(SampleRunTableOutOfReach, SampleRunInterrupted,
                          ::testing::Values("tPrintQuote", "OtherServices", "PrePressOptions",
                                            "StockColors"));
 

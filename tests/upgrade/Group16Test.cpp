@@ -7,15 +7,7 @@
 #include <fstream>
 
 #include "UpgradeTestDb.h"
-#include "upgrade/aaaDoIt.h"
 #include "upgrade/Groups.h"
-
-#if __has_include("SampleDb.h") && __has_include("Digest.h")
-#include "Digest.h"
-#include "support/SampleRerun.h"
-#include "SampleDb.h"
-#define QRW_HAVE_SAMPLE 1
-#endif
 
 namespace qrw::testing {
 namespace {
@@ -254,30 +246,6 @@ TEST_F(Group16Test, DyingDuringAFieldRebuildLeavesTheOldFieldForTheNextRun) {
   EXPECT_EQ(Layout("VDOptions")[5], "DefaultQuantity:4/4");
   EXPECT_EQ(Rows("Select DefaultQuantity From VDOptions Where Code = 4"), (Strings{"1000"}));
 }
-
-#ifdef QRW_HAVE_SAMPLE
-TEST_F(Group16Test, SampleDatabaseTakesTheWholeScriptAndASecondRunChangesNothing) {
-  // The screen database sits beside the data file in the data folder.
-  const std::string folder = dataHome_ + "/sample";
-  DataPath = folder;
-  const std::string screen = folder + "/" + sample::kScreenFile;
-
-  // The script runs every group; this one is checked on its result.
-  const UpgradedSample up = WriteAndUpgradeSample(folder, boxes_);
-  const sample::DatabaseDigest firstScreen = sample::Digest(screen);
-  EXPECT_EQ(ScreenLayout(screen, "ExtraOptions")[2], "PriceEach:7/8");
-  {
-    Database db = Engine::Instance().OpenDatabase(up.path);
-    const std::string s7 = ColumnTexts(db, "Defaults", "s7").at(0);
-    EXPECT_EQ(s7.substr(s7.size() - 5), "40252") << s7;
-    EXPECT_EQ(StoredField(db, "VDOptions", "DefaultQuantity")->Type(), dbLong);
-    db->Close();
-  }
-
-  RerunSample(up, boxes_);
-  for (const std::string& d : sample::Differences(firstScreen, sample::Digest(screen))) ADD_FAILURE() << d;
-}
-#endif
 
 }  // namespace
 }  // namespace qrw::testing

@@ -1,12 +1,4 @@
 #include "UpgradeTestDb.h"
-#if __has_include("SampleDb.h") && __has_include("Digest.h")
-#include "Digest.h"
-#include "support/SampleRerun.h"
-#include "SampleDb.h"
-#include "upgrade/aaaDoIt.h"
-#include "upgrade/Groups.h"
-#define QRW_WITH_SAMPLE 1
-#endif
 #include "schema/Primitives.h"
 #include "support/ErrorOf.h"
 
@@ -249,28 +241,6 @@ TEST_F(UpgradeTest, ItemsWithoutTheirOldSpacingStillGetTheirSides) {
                  "ItemDetails Where Item = 1 And Control = 'A1'"),
             (Strings{"0.125|0.125|0|0"}));
 }
-
-#ifdef QRW_WITH_SAMPLE
-TEST_F(UpgradeTest, SampleDatabaseTakesGroupsElevenAndTwelveCleanlyAndASecondRunChangesNothing) {
-  // The script runs every group; this one is checked on its result.
-  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
-  EXPECT_TRUE(up.first.parts.count("table Mounters"));
-  EXPECT_TRUE(up.first.parts.count("table Mounter1Flat"));
-  EXPECT_FALSE(up.first.parts.count("table ttt"));
-  {
-    Database db = Engine::Instance().OpenDatabase(up.path);
-    EXPECT_EQ(ColumnTexts(db, "Select PaperSize From rPaper2Bindery Where BinderyName = 'Cutting LF'", "PaperSize"),
-              (Names{"A4", "11"}));
-    db->Close();
-  }
-
-  // The item numbering of the large-format stock runs before the general
-  // materials are added, so the next run numbers them; nothing else moves.
-  const sample::DatabaseDigest second = RerunSample(up, boxes_);
-  RunScriptOn(up.path);
-  ExpectNoDifferences(second, sample::Digest(up.path));
-}
-#endif
 
 }  // namespace
 }  // namespace qrw::testing

@@ -1,17 +1,10 @@
 // Stock details and vendor propagation (group 13), purchase-order fields
 // and the printer rate tables (group 14).
 #include "UpgradeTestDb.h"
+#include "schema/Primitives.h"
 #include "support/ErrorOf.h"
 #include "upgrade/Groups.h"
 
-#if __has_include("SampleDb.h") && __has_include("Digest.h")
-#include "Digest.h"
-#include "support/SampleRerun.h"
-#include "SampleDb.h"
-#include "schema/Primitives.h"
-#include "upgrade/aaaDoIt.h"
-#define QRW_HAVE_SAMPLE 1
-#endif
 
 namespace qrw::testing {
 namespace {
@@ -268,27 +261,6 @@ TEST_F(UpgradeTest, PrinterRateTablesThatFailHalfWayAreBuiltWholeByTheNextRun) {
   EXPECT_EQ(Rows("rPaper2Printer"), (Strings{"Digital 1|70# Offset|8.5 x 11|0|0|0|1|0.01"}));
   EXPECT_TRUE(FieldExists("rEnvelope2Printer", "PrinterMultiple", db_));
 }
-
-// ---------------------------------------------------------------- sample
-
-#ifdef QRW_HAVE_SAMPLE
-TEST_F(UpgradeTest, SampleDatabaseTakesGroups13And14AndASecondRunChangesNothing) {
-  // The script runs every group; this one is checked on its result.
-  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
-  EXPECT_TRUE(up.first.parts.count("table rPaper2Printer"));
-  EXPECT_TRUE(up.first.parts.count("table rEnvelope2Printer"));
-
-  RerunSample(up, boxes_);
-
-  file_ = std::make_unique<TempDbFile>("");  // look at the sample through the fixture's helpers
-  db_ = Engine::Instance().OpenDatabase(up.path);
-  EXPECT_EQ(Rows("Select ItemNumb, VendorName From rItemNumb Where StockType In ('SheetStock', 'Envelopes')"),
-            (Strings{"SS-100|Midwest Paper", "SS-200|Acme \"Paper\" Co", "SS-300|<Null>", "|<Null>",
-                     "ENV-10|Envelope Express", "<Null>|<Null>"}));
-  EXPECT_EQ(Rows("Select Distinct PressName From rPaper2Printer Order By PressName"),
-            (Strings{"Digital BW 2", "Digital Color 1", "Wide Copier"}));
-}
-#endif
 
 }  // namespace
 }  // namespace qrw::testing

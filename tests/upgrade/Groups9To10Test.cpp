@@ -4,13 +4,6 @@
 #include "schema/Primitives.h"
 #include "upgrade/Groups.h"
 
-#if __has_include("SampleDb.h") && __has_include("Digest.h")
-#include "Digest.h"
-#include "support/SampleRerun.h"
-#include "SampleDb.h"
-#include "upgrade/aaaDoIt.h"
-#define QRW_HAVE_SAMPLE 1
-#endif
 
 namespace qrw::testing {
 namespace {
@@ -207,20 +200,6 @@ TEST_F(Groups9To10Test, ARateTableAlreadyThereKeepsItsRatesAndTheRestIsMade) {
   EXPECT_EQ(Rows("Select Count(*) From Laminators"), (Strings{"1"}));
   EXPECT_EQ(Rows("Select Count(*) From Laminator1Setup"), (Strings{"4"}));
 }
-
-// ---- Both groups on the sample database -----------------------------------
-
-#ifdef QRW_HAVE_SAMPLE
-TEST_F(Groups9To10Test, SampleDatabaseTakesGroupsNineAndTenCleanlyAndASecondPassChangesNothing) {
-  // The script runs every group; this one is checked on its result.
-  const UpgradedSample up = WriteAndUpgradeSample(dataHome_ + "/sample", boxes_);
-  EXPECT_TRUE(up.first.parts.count("table Laminators"));
-  EXPECT_TRUE(up.first.parts.count("table Laminator1Flat"));
-  EXPECT_TRUE(up.first.parts.count("table Laminator1Setup"));
-
-  RerunSample(up, boxes_);
-}
-#endif
 
 }  // namespace
 }  // namespace qrw::testing
