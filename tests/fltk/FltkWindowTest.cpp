@@ -40,6 +40,25 @@ class FltkWindowTest : public ::testing::Test {
   static void Settle() {
     for (int i = 0; i < 20; ++i) Fl::wait(0.01);
   }
+
+  // Answers the next message box once it is up. On a loaded machine the box
+  // can appear well after the first tick (the CONTINUE handler repaints and
+  // runs the script first); a single timer that fired too early left the box
+  // waiting for ever, so the check repeats until a box shows.
+  void AnswerWhenShown(std::function<void()> answer) {
+    answer_ = std::move(answer);
+    Fl::add_timeout(0.02, Tick, this);
+  }
+
+ private:
+  static void Tick(void* self) {
+    if (!FltkBoxes::Showing()) {
+      Fl::repeat_timeout(0.02, Tick, self);
+      return;
+    }
+    static_cast<FltkWindowTest*>(self)->answer_();
+  }
+  std::function<void()> answer_;
 };
 
 Fl_Color Rgb3(int r, int g, int b) {
@@ -137,11 +156,10 @@ TEST_F(FltkWindowTest, ContinueRunsAndCompletes) {
 
   // The completion notice is answered as soon as it shows.
   std::string noticeTitle;
-  Fl::add_timeout(0.05, [](void* data) {
-    auto* title = static_cast<std::string*>(data);
-    if (Fl::modal() && Fl::modal()->label()) *title = Fl::modal()->label();
+  AnswerWhenShown([&] {
+    if (Fl::modal() && Fl::modal()->label()) noticeTitle = Fl::modal()->label();
     FltkBoxes::PressButton(0);
-  }, &noticeTitle);
+  });
   frontEnd.Continue()->do_callback();
   SetCurrentBoxes(nullptr);
 
@@ -169,32 +187,31 @@ TEST_F(FltkWindowTest, MessageBoxAnswers) {
     int buttonsShown = 0;
     int press = 1;
   } seen;
-  auto inspect = [](void* data) {
-    auto* s = static_cast<Seen*>(data);
+  auto inspect = [&seen] {
     if (Fl_Window* w = Fl::modal()) {
-      s->title = w->label() ? w->label() : "";
+      seen.title = w->label() ? w->label() : "";
       for (int i = 0; i < w->children(); ++i)
-        if (dynamic_cast<Fl_Button*>(w->child(i))) ++s->buttonsShown;
+        if (dynamic_cast<Fl_Button*>(w->child(i))) ++seen.buttonsShown;
     }
-    if (s->press >= 0)
-      FltkBoxes::PressButton(s->press);
+    if (seen.press >= 0)
+      FltkBoxes::PressButton(seen.press);
     else
       FltkBoxes::CloseShowing();
   };
 
-  Fl::add_timeout(0.05, inspect, &seen);
+  AnswerWhenShown(inspect);
   EXPECT_EQ(boxes.Show(request), Answer::Cancel);
   EXPECT_EQ(seen.title, "ModQRW");
   EXPECT_EQ(seen.buttonsShown, 2);
 
   seen.press = 0;
-  Fl::add_timeout(0.05, inspect, &seen);
+  AnswerWhenShown(inspect);
   EXPECT_EQ(boxes.Show(request), Answer::Retry);
 
   seen.press = -1;
   request.buttons = Buttons::OK;
   request.modality = Modality::System;
-  Fl::add_timeout(0.05, inspect, &seen);
+  AnswerWhenShown(inspect);
   EXPECT_EQ(boxes.Show(request), Answer::Closed);
   EXPECT_FALSE(FltkBoxes::Showing());
 }
