@@ -65,6 +65,7 @@ inline constexpr long kErrValueCount = 3346;         // values and destination f
 inline constexpr long kErrCannotExecuteSelect = 3065; // Execute given a plain SELECT
 inline constexpr long kErrDeleteWhichTable = 3128;   // DELETE over a join names no table
 inline constexpr long kErrUnknownStar = 3070;        // table.* of a name not in FROM
+inline constexpr long kErrUnionColumns = 3307;       // members of a UNION differ in column count
 
 // The description of an engine error number.
 std::string Describe(long number);

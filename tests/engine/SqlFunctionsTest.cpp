@@ -105,6 +105,51 @@ TEST_F(SqlValueTest, Dates) {
   EXPECT_EQ(Eval("CDate('2020-02-29')"), "2020-02-29");
 }
 
+TEST_F(SqlValueTest, DateArithmeticOfTheDesigner) {
+  EXPECT_EQ(Eval("DatePart('q', dt) & DatePart('y', dt) & DatePart('w', dt) & DatePart('ww', dt)"), "1251");
+  EXPECT_EQ(Eval("DatePart('w', dt, 2)"), "4");  // weeks from Monday
+  EXPECT_EQ(Eval("DatePart('yyyy', #12/31/2003#) & '/' & DatePart('ww', #12/31/2003#)"), "2003/53");
+  EXPECT_EQ(Eval("DateAdd('m', 1, #1/31/2003#)"), "2003-02-28");  // not past the month's end
+  EXPECT_EQ(Eval("DateAdd('d', -2, dt)"), "2002-12-31 18:30:00");
+  EXPECT_EQ(Eval("DateAdd('yyyy', 1, #2/29/2004#)"), "2005-02-28");
+  EXPECT_EQ(Eval("DateAdd('h', 6, dt)"), "2003-01-03 00:30:00");
+  EXPECT_EQ(Eval("DateDiff('d', #1/1/2003#, dt)"), "1");
+  EXPECT_EQ(Eval("DateDiff('m', #12/31/2002#, #1/1/2003#) & DateDiff('yyyy', #12/31/2002#, #1/1/2003#)"), "11");
+  EXPECT_EQ(Eval("DateDiff('d', dt, #1/1/2003#)"), "-1");
+  EXPECT_EQ(Eval("DateDiff('ww', #1/4/2003#, #1/5/2003#)"), "1");  // Saturday to Sunday crosses a week
+  EXPECT_EQ(Eval("DateDiff('n', #1/1/2003 10:59#, #1/1/2003 11:01#)"), "2");
+  EXPECT_EQ(Eval("DateSerial(2003, 14, 1)"), "2004-02-01");
+  EXPECT_EQ(Eval("DateSerial(2003, 3, 0)"), "2003-02-28");
+  EXPECT_EQ(Eval("DateSerial(99, 1, 1)"), "1999-01-01");
+  EXPECT_EQ(Eval("Hour(TimeSerial(18, 30, 0)) & ':' & Minute(TimeSerial(18, 30, 0))"), "18:30");
+  EXPECT_EQ(Eval("DateValue(dt)"), "2003-01-02");
+  EXPECT_EQ(Eval("MonthName(2) & MonthName(2, True) & WeekdayName(1) & WeekdayName(1, True, 2)"),
+            "FebruaryFebSundayMon");
+  EXPECT_EQ(Eval("DateAdd('x', 1, dt)"), "#5");
+}
+
+TEST_F(SqlValueTest, FormatAndTheOtherDesignerFunctions) {
+  EXPECT_EQ(Eval("Format(dt, 'yyyy-mm-dd hh:nn')"), "2003-01-02 18:30");
+  EXPECT_EQ(Eval("Format(dt, 'mmm d, yyyy') & '|' & Format(dt, 'dddd') & '|' & Format(dt, 'h:nn AM/PM')"),
+            "Jan 2, 2003|Thursday|6:30 PM");
+  EXPECT_EQ(Eval("Format(dt, 'Short Date') & '|' & Format(dt, 'Long Date')"), "1/2/2003|Thursday, January 2, 2003");
+  EXPECT_EQ(Eval("Format(d, '0.00') & '|' & Format(1234.5, '#,##0.0') & '|' & Format(0.256, '0%')"),
+            "2.50|1,234.5|26%");
+  EXPECT_EQ(Eval("Format(-3, '0;(0)') & Format(0, '0;(0);\"zero\"') & Format(n, '000')"), "(3)zero007");
+  EXPECT_EQ(Eval("Format(1234.567, 'Currency') & '|' & Format(b, 'Yes/No') & '|' & Format(n)"), "$1,234.57|Yes|7");
+  EXPECT_EQ(Eval("Format(z, '0')"), "<null>");
+  EXPECT_EQ(Eval("'[' & Str(n) & '][' & Str(-n) & ']'"), "[ 7][-7]");
+  EXPECT_EQ(Eval("String(3, 'ab') & String(2, 65) & '[' & Space(2) & ']'"), "aaaAA[  ]");
+  EXPECT_EQ(Eval("Val('12abc') + Val(' 3')"), "15");
+  EXPECT_EQ(Eval("InStrRev('a.b.c', '.') & InStrRev('a.b.c', '.', 3) & InStrRev('abc', 'x') & InStrRev('aBc', 'b', -1, 1)"),
+            "4202");
+  EXPECT_EQ(Eval("Switch(n > 5, 'big', True, 'small') & Switch(n > 50, 'huge', n > 5, 'big')"), "bigbig");
+  EXPECT_EQ(Eval("Switch(n > 50, 'huge')"), "<null>");
+  EXPECT_EQ(Eval("Choose(2, 'a', 'b', 'c') & Choose(2.6, 'a', 'b', 'c')"), "bc");
+  EXPECT_EQ(Eval("Choose(4, 'a', 'b')"), "<null>");
+  EXPECT_EQ(Eval("Switch(n > 5)"), "#3075");
+}
+
 TEST_F(SqlValueTest, WholeNumbersOutOfRangeSkipTheRow) {
   db_->Execute("Insert Into One (n) Values (2000000000)");
   EXPECT_EQ(Run("Update One Set n = n * 2"), 1);  // 14 fits; 4000000000 does not

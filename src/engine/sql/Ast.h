@@ -78,6 +78,7 @@ struct Source {
   enum Kind { Table, Join, Subquery } kind = Table;
   std::size_t pos = 0;
   std::string name;   // Table: table or saved-query name
+  std::string externalDb;  // "IN 'other.mdb'": a table of another file
   std::string alias;  // Table and Subquery
   JoinType join = JoinType::Inner;
   std::unique_ptr<Source> left, right;
@@ -91,9 +92,15 @@ struct OrderItem {
   bool desc = false;
 };
 
+struct UnionPart {
+  bool all = false;  // UNION ALL keeps repeated rows
+  std::unique_ptr<SelectStmt> select;
+};
+
 struct SelectStmt {
   int height = 1;  // deepest expression inside, sub-selects included
   bool distinct = false;
+  bool distinctRow = false;  // rows repeating the same rows of the selected tables go
   long top = -1;  // TOP n; -1 when absent
   bool topPercent = false;
   std::vector<SelectItem> items;
@@ -103,7 +110,16 @@ struct SelectStmt {
   ExprPtr where;
   std::vector<ExprPtr> groupBy;
   ExprPtr having;
-  std::vector<OrderItem> orderBy;
+  std::vector<OrderItem> orderBy;  // of the whole union when there is one
+  std::string intoExternalDb;      // "INTO t IN 'other.mdb'"
+
+  // SELECT ... UNION [ALL] SELECT ...: the members after this one.
+  std::vector<UnionPart> unions;
+
+  // TRANSFORM agg SELECT ... PIVOT expr [IN (values)]: a crosstab.
+  ExprPtr transform;
+  ExprPtr pivot;
+  std::vector<ExprPtr> pivotIn;
 };
 
 struct SetItem {
@@ -122,19 +138,21 @@ struct InsertStmt {
 };
 
 struct UpdateStmt {
-  SourcePtr target;  // one table (with an optional alias)
+  SourcePtr target;  // one table (with an optional alias), or a join
   std::vector<SetItem> sets;
   ExprPtr where;
 };
 
 struct DeleteStmt {
-  std::string qualifier;  // "t" from DELETE t.* FROM ...; empty otherwise
+  std::string qualifier;  // "t" from DELETE t.* (or t.a, t.b) FROM ...; empty otherwise
   std::vector<SourcePtr> from;
   ExprPtr where;
 };
 
 struct Statement {
   enum Kind { Select, Insert, Update, Delete } kind = Select;
+  // PARAMETERS declarations: values the statement needs from its caller.
+  std::vector<std::string> parameters;
   std::unique_ptr<SelectStmt> select;
   std::unique_ptr<InsertStmt> insert;
   std::unique_ptr<UpdateStmt> update;

@@ -7,6 +7,7 @@
 // a statement that cannot run at all raises, and then nothing has changed
 // (StatementRunner.h). Every value written passes through the target
 // field's conversion; this file must never write a value around it.
+#include <algorithm>
 #include <unordered_map>
 
 #include "engine/ErrorCodes.h"
@@ -21,6 +22,7 @@ namespace qrw::sql {
 namespace {
 
 using engine::SameName;
+using Params = std::vector<std::string>;  // declared parameters
 
 const engine::TableInfo& TargetTable(engine::Connection& conn, const std::string& name) {
   if (const engine::TableInfo* t = conn.FindTable(name)) return *t;
@@ -60,8 +62,62 @@ void Append(std::string& list, const std::string& item) {
 
 // ------------------------------------------------------------- UPDATE
 
-long RunUpdate(engine::Connection& conn, const UpdateStmt& st) {
+// UPDATE a INNER JOIN b ON ... SET a.x = b.y WHERE ...: each stored table
+// that a SET names is updated in the rows the join keeps for it, its new
+// values read from the (first) joined row.
+long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
   Translator tr(conn);
+  tr.DeclareParameters(params);
+  Scope joined;
+  const std::string fromSql = " FROM " + tr.SourceSql(*st.target, joined);
+  std::string where;
+  if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, joined));
+
+  struct Target {
+    const ScopeSource* src;
+    std::string assigns;
+  };
+  std::vector<Target> targets;
+  for (const SetItem& item : st.sets) {
+    TExpr value = tr.Expr(*item.value, joined);
+    const ScopeSource* src = nullptr;
+    int idx = -1;
+    for (const ScopeSource& s : joined.sources) {
+      if (!s.base || (!item.qualifier.empty() && !SameName(s.name, item.qualifier))) continue;
+      const engine::TableInfo* t = conn.FindTable(s.tableName);
+      if (t && (idx = t->Find(item.column)) >= 0) {
+        src = &s;
+        break;
+      }
+    }
+    if (!src) {
+      tr.NoteUnknown(item.qualifier.empty() ? item.column : item.qualifier + "." + item.column);
+      continue;
+    }
+    const engine::ColumnInfo& col = conn.FindTable(src->tableName)->columns[static_cast<std::size_t>(idx)];
+    auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) { return t.src == src; });
+    if (it == targets.end()) it = targets.insert(targets.end(), Target{src, {}});
+    const std::string row = QuoteId(src->sqlAlias) + ".rowid = " + QuoteId(src->tableName) + ".rowid";
+    Append(it->assigns, QuoteId(col.name) + " = (SELECT " + StoreValue(value, col) + fromSql +
+                            (where.empty() ? " WHERE " : where + " AND ") + row + " LIMIT 1)");
+  }
+  tr.RaiseIfUnknown();
+  sqlite3* db = conn.Handle();
+  long affected = 0;
+  for (const Target& t : targets) {
+    const std::string table = QuoteId(t.src->tableName);
+    const std::string keys = "SELECT " + QuoteId(t.src->sqlAlias) + ".rowid" + fromSql + where;
+    const std::string head = "UPDATE " + table + " SET " + t.assigns;
+    affected += RunAction(conn, head + " WHERE rowid IN (" + keys + ")",
+                          [&] { return RowByRow(db, keys, head + " WHERE rowid = ?1"); });
+  }
+  return affected;
+}
+
+long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
+  if (st.target->kind != Source::Table) return RunUpdateJoin(conn, st, params);
+  Translator tr(conn);
+  tr.DeclareParameters(params);
   Scope scope;
   const engine::TableInfo& tref = TargetTable(conn, st.target->name);
   engine::TableInfo table = tref;
@@ -139,8 +195,9 @@ std::string MissingRequired(sqlite3* db, const engine::TableInfo& table, const s
   engine::RaiseText(kErrValueCount, "Number of query values and destination fields are not the same.");
 }
 
-long RunInsert(engine::Connection& conn, const InsertStmt& st) {
+long RunInsert(engine::Connection& conn, const InsertStmt& st, const Params& params) {
   Translator tr(conn);
+  tr.DeclareParameters(params);
   engine::TableInfo table = TargetTable(conn, st.table);
   std::vector<engine::ColumnInfo> cols = InsertColumns(table, st);
   sqlite3* db = conn.Handle();
@@ -185,8 +242,9 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st) {
   engine::RaiseText(kErrDeleteWhichTable, "Specify the table containing the records you want to delete.");
 }
 
-long RunDeleteFromOne(engine::Connection& conn, const DeleteStmt& st) {
+long RunDeleteFromOne(engine::Connection& conn, const DeleteStmt& st, const Params& params) {
   Translator tr(conn);
+  tr.DeclareParameters(params);
   sqlite3* db = conn.Handle();
   const Source& src = *st.from[0];
   engine::TableInfo table = TargetTable(conn, src.name);
@@ -204,11 +262,12 @@ long RunDeleteFromOne(engine::Connection& conn, const DeleteStmt& st) {
   });
 }
 
-long RunDelete(engine::Connection& conn, const DeleteStmt& st) {
-  if (st.from.size() == 1 && st.from[0]->kind == Source::Table) return RunDeleteFromOne(conn, st);
+long RunDelete(engine::Connection& conn, const DeleteStmt& st, const Params& params) {
+  if (st.from.size() == 1 && st.from[0]->kind == Source::Table) return RunDeleteFromOne(conn, st, params);
 
   // Several sources: the rows of the named table that the join keeps.
   Translator tr(conn);
+  tr.DeclareParameters(params);
   sqlite3* db = conn.Handle();
   Scope scope;
   std::string from = " FROM " + tr.FromList(st.from, scope);
@@ -270,10 +329,15 @@ NewTable LayoutOf(sqlite3* db, const std::string& name, const SelectSql& sel) {
   return t;
 }
 
-long RunSelectInto(engine::Connection& conn, const SelectStmt& st) {
+long RunSelectInto(engine::Connection& conn, const SelectStmt& st, const Params& params) {
   Translator tr(conn);
+  tr.DeclareParameters(params);
   SelectSql sel = tr.Select(st);
   tr.RaiseIfUnknown();
+  if (!st.intoExternalDb.empty())
+    engine::RaiseText(engine::kErrInvalidOperation, "The table '" + st.into + "' would lie in another database ('" +
+                                                        st.intoExternalDb +
+                                                        "'); statements can write only tables of this database.");
   if (conn.FindTable(st.into) || conn.FindQuery(st.into))
     engine::RaiseText(engine::kErrTableExists, "Table '" + st.into + "' already exists.");
   for (std::size_t i = 0; i < sel.columns.size(); ++i)
@@ -306,13 +370,13 @@ long ExecuteText(const std::shared_ptr<engine::Connection>& conn, const std::str
   switch (st.kind) {
     case Statement::Select:
       if (st.select->into.empty()) engine::RaiseText(kErrCannotExecuteSelect, "Cannot execute a select query.");
-      return RunSelectInto(*conn, *st.select);
+      return RunSelectInto(*conn, *st.select, st.parameters);
     case Statement::Insert:
-      return RunInsert(*conn, *st.insert);
+      return RunInsert(*conn, *st.insert, st.parameters);
     case Statement::Update:
-      return RunUpdate(*conn, *st.update);
+      return RunUpdate(*conn, *st.update, st.parameters);
     case Statement::Delete:
-      return RunDelete(*conn, *st.del);
+      return RunDelete(*conn, *st.del, st.parameters);
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 // The SQLite functions behind the dialect, by concern: values, operators
 // and conversions (FnValues.cpp), text (FnText.cpp), numbers and dates
-// (FnNumbersDates.cpp). Only the function table (FunctionTable.cpp) names
+// (FnNumbersDates.cpp, FnDateCalc.cpp),
+// formatting (FnFormat.cpp) and aggregates (FnAggregates.cpp). Only the function table (FunctionTable.cpp) names
 // them: it says which dialect name and arity each one serves.
 #pragma once
 
@@ -54,6 +55,10 @@ QRW_FN(FnSpace);
 QRW_FN(FnChr);
 QRW_FN(FnAsc);
 QRW_FN(FnStrComp);
+QRW_FN(FnInStrRev);
+QRW_FN(FnString);
+QRW_FN(FnStr);
+QRW_FN(FnFormat);
 
 // Numbers and dates.
 QRW_FN(FnAbs);
@@ -70,5 +75,24 @@ QRW_FN(FnHour);
 QRW_FN(FnMinute);
 QRW_FN(FnSecond);
 QRW_FN(FnWeekday);
+QRW_FN(FnDatePart);
+QRW_FN(FnDateAdd);
+QRW_FN(FnDateDiff);
+QRW_FN(FnDateSerial);
+QRW_FN(FnTimeSerial);
+QRW_FN(FnDateValue);
+QRW_FN(FnTimeValue);
+QRW_FN(FnMonthName);
+QRW_FN(FnWeekdayName);
+
+// Aggregates (FnAggregates.cpp).
+QRW_FN(FnFirstStep);
+QRW_FN(FnLastStep);
+void FnFirstFinal(sqlite3_context* ctx);
+QRW_FN(FnStatStep);
+void FnStDevFinal(sqlite3_context* ctx);
+void FnStDevPFinal(sqlite3_context* ctx);
+void FnVarFinal(sqlite3_context* ctx);
+void FnVarPFinal(sqlite3_context* ctx);
 
 }  // namespace qrw::sql::fn

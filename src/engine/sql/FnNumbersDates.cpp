@@ -113,6 +113,17 @@ QRW_FN(FnDay) { QRW_UNUSED; DatePartOf<Part::Day>(ctx, argv); }
 QRW_FN(FnHour) { QRW_UNUSED; DatePartOf<Part::Hour>(ctx, argv); }
 QRW_FN(FnMinute) { QRW_UNUSED; DatePartOf<Part::Minute>(ctx, argv); }
 QRW_FN(FnSecond) { QRW_UNUSED; DatePartOf<Part::Second>(ctx, argv); }
-QRW_FN(FnWeekday) { QRW_UNUSED; DatePartOf<Part::Weekday>(ctx, argv); }
+// Weekday(date[, firstDayOfWeek]): 1 for the first day of the week
+// (Sunday unless given).
+QRW_FN(FnWeekday) {
+  if (argc < 2) return DatePartOf<Part::Weekday>(ctx, argv);
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Guard(ctx, [&] {
+    long first = ArgLong(argv[1]);
+    if (first == 0) first = 1;
+    if (first < 1 || first > 7) rt::Raise(rt::kInvalidProcedureCall);
+    sqlite3_result_int64(ctx, (WeekdayOf(Serial(argv[0])) - first + 7) % 7 + 1);
+  });
+}
 
 }  // namespace qrw::sql::fn

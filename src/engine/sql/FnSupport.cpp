@@ -150,9 +150,11 @@ std::string Encode(const std::u32string& s) {
   return out;
 }
 
+// Only ASCII letters fold: the file's text columns and indexes compare
+// with SQLite's NOCASE, which folds no other letter, and Like must find
+// the rows that = finds.
 char32_t Fold(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
   return c;
 }
 

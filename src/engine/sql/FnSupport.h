@@ -52,7 +52,7 @@ void Guard(sqlite3_context* ctx, F&& body) {
 // UTF-8 to code points; a byte that starts no valid sequence stands alone.
 std::u32string Decode(std::string_view s);
 std::string Encode(const std::u32string& s);
-// The case fold text comparison uses: ASCII and Latin-1 letters.
+// The case fold of Like and of InStrRev: ASCII letters only, as NOCASE.
 char32_t Fold(char32_t c);
 
 // A value as a serial day number (dates are stored as ISO text).

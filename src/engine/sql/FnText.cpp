@@ -170,4 +170,61 @@ QRW_FN(FnStrComp) {
   });
 }
 
+// InStrRev(text, sought[, start[, compare]]): the last position of sought
+// that starts at or before start (-1, the default, is the end).
+QRW_FN(FnInStrRev) {
+  if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
+  Guard(ctx, [&] {
+    std::u32string hay = Decode(AsText(argv[0]));
+    std::u32string needle = Decode(AsText(argv[1]));
+    long start = argc >= 3 ? ArgLong(argv[2]) : -1;
+    if (start == 0 || start < -1) rt::Raise(rt::kInvalidProcedureCall);
+    bool ignoreCase = argc < 4 || ArgLong(argv[3]) != 0;
+    const long len = static_cast<long>(hay.size()), nlen = static_cast<long>(needle.size());
+    if (start == -1 || start > len) start = start == -1 ? len : start;
+    if (start > len) return sqlite3_result_int(ctx, 0);
+    if (nlen == 0) return sqlite3_result_int64(ctx, start);
+    auto same = [&](char32_t a, char32_t b) { return ignoreCase ? Fold(a) == Fold(b) : a == b; };
+    for (long p = start - nlen; p >= 0; --p) {
+      bool hit = true;
+      for (long k = 0; k < nlen && hit; ++k) hit = same(hay[static_cast<std::size_t>(p + k)], needle[static_cast<std::size_t>(k)]);
+      if (hit) return sqlite3_result_int64(ctx, p + 1);
+    }
+    sqlite3_result_int(ctx, 0);
+  });
+}
+
+// String(n, character): the character (a code or a text's first
+// character) n times.
+QRW_FN(FnString) {
+  QRW_UNUSED;
+  if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
+  Guard(ctx, [&] {
+    long n = ArgLong(argv[0]);
+    if (n < 0 || n > 1000000) rt::Raise(rt::kInvalidProcedureCall);
+    char32_t c;
+    int t = sqlite3_value_type(argv[1]);
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+      c = static_cast<char32_t>(ArgLong(argv[1]) & 0xFF);
+    } else {
+      std::u32string s = Decode(AsText(argv[1]));
+      if (s.empty()) rt::Raise(rt::kInvalidProcedureCall);
+      c = s[0];
+    }
+    ResultText(ctx, Encode(std::u32string(static_cast<std::size_t>(n), c)));
+  });
+}
+
+// Str(number): its text, with a leading blank where a sign would stand.
+QRW_FN(FnStr) {
+  QRW_UNUSED;
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  Guard(ctx, [&] {
+    Variant v = Arg(argv[0]);
+    if (v.IsText()) v = Variant::Double(v.ToDouble());
+    std::string s = v.ToText();
+    ResultText(ctx, (s.empty() || s[0] != '-') ? " " + s : s);
+  });
+}
+
 }  // namespace qrw::sql::fn

@@ -13,21 +13,28 @@ namespace {
 using namespace fn;
 
 constexpr FunctionDef Helper(const char* sqlite, int args, SqlFn impl) {
-  return {nullptr, sqlite, args, args, Form::Call, Typing::Fixed, 0, 0, impl, true};
+  return {.sqlite = sqlite, .minArgs = args, .maxArgs = args, .impl = impl};
 }
 constexpr FunctionDef Fixed(const char* name, const char* sqlite, int lo, int hi, int type, SqlFn impl,
                             long size = 0) {
-  return {name, sqlite, lo, hi, Form::Call, Typing::Fixed, type, size, impl, true};
+  return {.dialect = name, .sqlite = sqlite, .minArgs = lo, .maxArgs = hi, .type = type, .size = size, .impl = impl};
 }
 constexpr FunctionDef Typed(const char* name, const char* sqlite, int lo, int hi, Typing typing, SqlFn impl) {
-  return {name, sqlite, lo, hi, Form::Call, typing, dbText, 0, impl, true};
+  return {.dialect = name, .sqlite = sqlite, .minArgs = lo, .maxArgs = hi, .typing = typing, .type = dbText,
+          .impl = impl};
 }
 constexpr FunctionDef Special(const char* name, int lo, int hi, Form form, const char* sqlite = nullptr,
                               SqlFn impl = nullptr) {
-  return {name, sqlite, lo, hi, form, Typing::Fixed, 0, 0, impl, true};
+  return {.dialect = name, .sqlite = sqlite, .minArgs = lo, .maxArgs = hi, .form = form, .impl = impl};
 }
 constexpr FunctionDef Clock(const char* name, const char* sqlite, SqlFn impl) {
-  return {name, sqlite, 0, 0, Form::Call, Typing::Fixed, dbDate, 0, impl, false};
+  return {.dialect = name, .sqlite = sqlite, .type = dbDate, .impl = impl, .deterministic = false};
+}
+// An aggregate SQLite has (impl null) or one registered here (step, final).
+constexpr FunctionDef Agg(const char* name, const char* sqlite, Typing typing, int type = 0,
+                          SqlFn step = nullptr, void (*final)(sqlite3_context*) = nullptr) {
+  return {.dialect = name, .sqlite = sqlite, .minArgs = 1, .maxArgs = 1, .form = Form::Aggregate, .typing = typing,
+          .type = type, .step = step, .final = final};
 }
 
 const FunctionDef kFunctions[] = {
@@ -51,15 +58,26 @@ const FunctionDef kFunctions[] = {
     Helper("qrw_like", 2, FnLike),
 
     // Aggregates and the forms written inline.
-    Special("COUNT", 1, 1, Form::Aggregate),
-    Special("SUM", 1, 1, Form::Aggregate),
-    Special("AVG", 1, 1, Form::Aggregate),
-    Special("MIN", 1, 1, Form::Aggregate),
-    Special("MAX", 1, 1, Form::Aggregate),
+    {.dialect = "COUNT", .sqlite = "count", .minArgs = 1, .maxArgs = 1, .form = Form::Aggregate, .type = dbLong,
+     .star = true},
+    Agg("SUM", "sum", Typing::SumOfArg),
+    Agg("AVG", "avg", Typing::Fixed, dbDouble),
+    Agg("MIN", "min", Typing::SameAsArg),
+    Agg("MAX", "max", Typing::SameAsArg),
+    // The registered aggregates take a second argument inside crosstab
+    // cells: whether the row belongs to the cell.
+    Agg("FIRST", "qrw_first", Typing::SameAsArg, 0, FnFirstStep, FnFirstFinal),
+    Agg("LAST", "qrw_last", Typing::SameAsArg, 0, FnLastStep, FnFirstFinal),
+    Agg("STDEV", "qrw_stdev", Typing::Fixed, dbDouble, FnStatStep, FnStDevFinal),
+    Agg("STDEVP", "qrw_stdevp", Typing::Fixed, dbDouble, FnStatStep, FnStDevPFinal),
+    Agg("VAR", "qrw_var", Typing::Fixed, dbDouble, FnStatStep, FnVarFinal),
+    Agg("VARP", "qrw_varp", Typing::Fixed, dbDouble, FnStatStep, FnVarPFinal),
     Special("ISNULL", 1, 1, Form::IsNull),
     Special("IIF", 3, 3, Form::IIf),
     Special("NZ", 1, 2, Form::Nz),
     Special("LEN", 1, 1, Form::Len, "qrw_len", FnLen),
+    Special("SWITCH", 2, 64, Form::Switch),
+    Special("CHOOSE", 2, 64, Form::Choose, "qrw_clng", FnCLng),
 
     // Text.
     Typed("MID", "qrw_mid", 2, 3, Typing::TextOfArg, FnMid),
@@ -76,6 +94,10 @@ const FunctionDef kFunctions[] = {
     Fixed("CHR", "qrw_chr", 1, 1, dbText, FnChr, 1),
     Fixed("ASC", "qrw_asc", 1, 1, dbInteger, FnAsc),
     Fixed("STRCOMP", "qrw_strcomp", 2, 3, dbInteger, FnStrComp),
+    Fixed("INSTRREV", "qrw_instrrev", 2, 4, dbLong, FnInStrRev),
+    Fixed("STRING", "qrw_string", 2, 2, dbText, FnString),
+    Fixed("STR", "qrw_str", 1, 1, dbText, FnStr),
+    Fixed("FORMAT", "qrw_format", 1, 2, dbText, FnFormat),
 
     // Conversions.
     Fixed("ISNUMERIC", "qrw_isnumeric", 1, 1, dbBoolean, FnIsNumeric),
@@ -106,7 +128,16 @@ const FunctionDef kFunctions[] = {
     Fixed("HOUR", "qrw_hour", 1, 1, dbInteger, FnHour),
     Fixed("MINUTE", "qrw_minute", 1, 1, dbInteger, FnMinute),
     Fixed("SECOND", "qrw_second", 1, 1, dbInteger, FnSecond),
-    Fixed("WEEKDAY", "qrw_weekday", 1, 1, dbInteger, FnWeekday),
+    Fixed("WEEKDAY", "qrw_weekday", 1, 2, dbInteger, FnWeekday),
+    Fixed("DATEPART", "qrw_datepart", 2, 4, dbInteger, FnDatePart),
+    Fixed("DATEADD", "qrw_dateadd", 3, 3, dbDate, FnDateAdd),
+    Fixed("DATEDIFF", "qrw_datediff", 3, 5, dbLong, FnDateDiff),
+    Fixed("DATESERIAL", "qrw_dateserial", 3, 3, dbDate, FnDateSerial),
+    Fixed("TIMESERIAL", "qrw_timeserial", 3, 3, dbDate, FnTimeSerial),
+    Fixed("DATEVALUE", "qrw_datevalue", 1, 1, dbDate, FnDateValue),
+    Fixed("TIMEVALUE", "qrw_timevalue", 1, 1, dbDate, FnTimeValue),
+    Fixed("MONTHNAME", "qrw_monthname", 1, 2, dbText, FnMonthName),
+    Fixed("WEEKDAYNAME", "qrw_weekdayname", 1, 3, dbText, FnWeekdayName),
 };
 
 }  // namespace
@@ -121,9 +152,14 @@ const FunctionDef* FindFunction(std::string_view upperName) {
 
 void RegisterDialectFunctions(sqlite3* db) {
   for (const FunctionDef& f : kFunctions) {
-    if (!f.sqlite || !f.impl) continue;
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     if (f.deterministic) flags |= SQLITE_DETERMINISTIC;
+    if (f.step) {
+      for (int n = 1; n <= 2; ++n)
+        sqlite3_create_function_v2(db, f.sqlite, n, flags, nullptr, nullptr, f.step, f.final, nullptr);
+      continue;
+    }
+    if (!f.sqlite || !f.impl || f.form == Form::Choose) continue;
     for (int n = f.minArgs; n <= f.maxArgs; ++n)
       sqlite3_create_function_v2(db, f.sqlite, n, flags, nullptr, f.impl, nullptr, nullptr, nullptr);
   }

@@ -45,13 +45,14 @@ Recordset OpenText(const std::shared_ptr<engine::Connection>& conn, const std::s
   Statement st = ParseText(text);
   if (st.kind != Statement::Select || !st.select->into.empty()) engine::Raise(engine::kErrInvalidOperation);
   Translator tr(*conn);
+  tr.DeclareParameters(st.parameters);
   SelectSql sel = tr.Select(*st.select);
   tr.RaiseIfUnknown();
   sqlite3* db = conn->Handle();
 
   bool updatable = sel.singleBase && !sel.distinct && !sel.aggregate && !sel.columns.empty();
   for (const OutColumn& c : sel.columns)
-    if (!c.plain || c.tableColumn < 0 || c.sourceIndex != 0) updatable = false;
+    if (!c.plain || c.tableColumn < 0 || c.sourceIndex != sel.baseSource) updatable = false;
   if (updatable) {
     std::vector<engine::VisibleColumn> visible;
     for (const OutColumn& c : sel.columns) visible.push_back({c.tableColumn, c.name});

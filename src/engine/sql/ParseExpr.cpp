@@ -352,13 +352,9 @@ ExprPtr Parser::ParseWord() {
     e->lit = LitKind::Null;
     return e;
   }
-  if (IsWord("TRUE") || IsWord("FALSE")) {
-    auto e = Make(ExprKind::Literal, p);
-    e->lit = LitKind::Bool;
-    e->ival = IsWord("TRUE") ? -1 : 0;
-    Next();
-    return e;
-  }
+  // Yes/No and On/Off are the designer's spellings of True and False.
+  if (IsWord("TRUE") || IsWord("YES") || IsWord("ON")) return BoolLiteral(true, p);
+  if (IsWord("FALSE") || IsWord("NO") || IsWord("OFF")) return BoolLiteral(false, p);
   if (IsWord("EXISTS")) {
     Nest nest(*this);
     Next();
@@ -376,13 +372,23 @@ ExprPtr Parser::ParseWord() {
   return ParseColumnRef();
 }
 
-// [qualifier.]name
+ExprPtr Parser::BoolLiteral(bool value, std::size_t pos) {
+  Next();
+  auto e = Make(ExprKind::Literal, pos);
+  e->lit = LitKind::Bool;
+  e->ival = value ? -1 : 0;
+  return e;
+}
+
+// [qualifier.]name, or a longer path such as [Forms]![Orders]![OrderID],
+// whose leading parts stay together as the qualifier (no source has such
+// a name, so the translator counts it as a parameter).
 ExprPtr Parser::ParseColumnRef() {
   auto e = Make(ExprKind::Column, Peek().pos);
   e->text = Next().text;
-  if (IsQualifierSeparator() && Peek(1).type == Tok::Ident) {
+  while (IsQualifierSeparator() && Peek(1).type == Tok::Ident) {
     Next();
-    e->qualifier = std::move(e->text);
+    e->qualifier = e->qualifier.empty() ? std::move(e->text) : e->qualifier + "!" + e->text;
     e->text = Next().text;
   }
   return e;

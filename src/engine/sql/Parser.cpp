@@ -29,12 +29,13 @@ namespace {
 // Words that end an expression or a name list and so cannot stand as a bare
 // name or alias. Function names such as Left and Right are not among them:
 // followed by "(" they are calls.
-constexpr std::array<std::string_view, 44> kReserved = {
+constexpr std::array<std::string_view, 48> kReserved = {
     "SELECT", "FROM",  "WHERE",   "ORDER", "GROUP",    "BY",          "HAVING", "INTO",  "INSERT",
     "UPDATE", "DELETE", "SET",    "VALUES", "AND",     "OR",          "NOT",    "XOR",   "EQV",
     "IMP",    "LIKE",  "BETWEEN", "IN",    "IS",       "NULL",        "TRUE",   "FALSE", "AS",
     "ON",     "INNER", "LEFT",    "RIGHT", "OUTER",    "JOIN",        "DISTINCT", "DISTINCTROW",
-    "TOP",    "ASC",   "DESC",    "MOD",   "UNION",    "EXISTS",      "ALL",    "PERCENT", "FULL"};
+    "TOP",    "ASC",   "DESC",    "MOD",   "UNION",    "EXISTS",      "ALL",    "PERCENT", "FULL",
+    "PIVOT",  "TRANSFORM", "PARAMETERS", "WITH"};
 
 // The deepest expression of a SELECT, sub-selects included, so that a
 // sub-select counts with its full depth where it is used.
@@ -68,7 +69,11 @@ bool IsReserved(std::string_view word) {
 
 Statement Parser::ParseStatement() {
   Statement st;
-  if (IsWord("SELECT")) {
+  if (IsWord("PARAMETERS")) ParseParameters(st);
+  if (IsWord("TRANSFORM")) {
+    st.kind = Statement::Select;
+    st.select = ParseTransform();
+  } else if (IsWord("SELECT")) {
     st.kind = Statement::Select;
     st.select = ParseSelect(true);
   } else if (IsWord("INSERT")) {
@@ -90,6 +95,11 @@ Statement Parser::ParseStatement() {
     Fail(kErrInvalidStatement,
          "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'");
   }
+  // Who may run a saved query matters to no one here.
+  if (AcceptWord("WITH")) {
+    ExpectWord("OWNERACCESS", kErrSyntaxGeneral);
+    ExpectWord("OPTION", kErrSyntaxGeneral);
+  }
   if (Peek().type == Tok::Semicolon) {
     Next();
     if (Peek().type != Tok::End) Fail(kErrTextAfterEnd, "Characters found after end of SQL statement");
@@ -100,9 +110,87 @@ Statement Parser::ParseStatement() {
   return st;
 }
 
+// PARAMETERS name type[(size)], ...; before the statement. The types do
+// not matter: no value can be given, so every declared name counts as a
+// missing parameter.
+void Parser::ParseParameters(Statement& st) {
+  Next();
+  do {
+    if (Peek().type != Tok::Ident) Fail(kErrSyntaxGeneral, "Syntax error in PARAMETER clause");
+    st.parameters.push_back(Next().text);
+    int depth = 0;
+    while (Peek().type != Tok::End && (depth > 0 || (Peek().type != Tok::Comma && Peek().type != Tok::Semicolon))) {
+      if (Peek().type == Tok::LParen) ++depth;
+      if (Peek().type == Tok::RParen) --depth;
+      Next();
+    }
+  } while (Accept(Tok::Comma));
+  Expect(Tok::Semicolon, kErrSyntaxGeneral);
+}
+
+// TRANSFORM agg SELECT ... [GROUP BY ...] PIVOT expr [IN (v, ...)]
+std::unique_ptr<SelectStmt> Parser::ParseTransform() {
+  Nest nest(*this);
+  Next();
+  ExprPtr agg = ParseExpr();
+  // The designer names the value ("AS SumOfQty"); the pivot values name
+  // the columns, so the name is not used.
+  if (AcceptWord("AS")) ExpectName(kErrSyntaxGeneral);
+  auto s = ParseSelectMember(false);
+  s->transform = std::move(agg);
+  ParsePivot(*s);
+  s->height = std::max({s->height, s->transform->height, s->pivot->height});
+  for (const auto& v : s->pivotIn) s->height = std::max(s->height, v->height);
+  if (s->height > kMaxExprHeight) Fail(kErrTooComplex, "Query is too complex");
+  return s;
+}
+
+void Parser::ParsePivot(SelectStmt& s) {
+  if (!AcceptWord("PIVOT")) Fail(kErrSyntaxGeneral, "Syntax error in TRANSFORM statement");
+  s.pivot = ParseConcat();
+  if (!AcceptWord("IN")) return;
+  Expect(Tok::LParen, kErrSyntaxGeneral);
+  do {
+    s.pivotIn.push_back(ParseExpr());
+  } while (Accept(Tok::Comma));
+  Expect(Tok::RParen, kErrSyntaxGeneral);
+}
+
+// "IN 'file'" after a table name: a table of another database file.
+void Parser::ParseExternalDb(std::string& into) {
+  if (!IsWord("IN") || Peek(1).type != Tok::String) return;
+  Next();
+  into = Next().text;
+  if (into.empty()) into = "?";
+  // "IN '' [dBASE IV;DATABASE=...]" names the file in brackets.
+  if (Peek().type == Tok::Ident && Peek().bracketed) into = Next().text;
+}
+
 // ----------------------------------------------------------- SELECT
 
+// A SELECT with the members of its UNION, if any. The ORDER BY written
+// after the last member orders the whole union.
 std::unique_ptr<SelectStmt> Parser::ParseSelect(bool allowInto) {
+  Nest nest(*this);
+  auto s = ParseSelectMember(allowInto);
+  while (AcceptWord("UNION")) {
+    UnionPart part;
+    part.all = AcceptWord("ALL");
+    bool paren = Accept(Tok::LParen);
+    part.select = ParseSelectMember(false);
+    if (paren) Expect(Tok::RParen, kErrSyntaxGeneral);
+    s->height = std::max(s->height, part.select->height);
+    s->unions.push_back(std::move(part));
+  }
+  if (!s->unions.empty()) {
+    if (!s->orderBy.empty()) Fail(kErrSyntaxGeneral, "ORDER BY belongs after the last SELECT of a UNION");
+    s->orderBy = std::move(s->unions.back().select->orderBy);
+    s->unions.back().select->orderBy.clear();
+  }
+  return s;
+}
+
+std::unique_ptr<SelectStmt> Parser::ParseSelectMember(bool allowInto) {
   Nest nest(*this);
   ExpectWord("SELECT", kErrSelectMalformed);
   auto s = std::make_unique<SelectStmt>();
@@ -116,6 +204,7 @@ std::unique_ptr<SelectStmt> Parser::ParseSelect(bool allowInto) {
     Next();
     s->intoPos = Peek().pos;
     s->into = ExpectName(kErrSelectMalformed);
+    ParseExternalDb(s->intoExternalDb);
   }
   if (AcceptWord("FROM")) {
     do {
@@ -123,7 +212,6 @@ std::unique_ptr<SelectStmt> Parser::ParseSelect(bool allowInto) {
     } while (Accept(Tok::Comma));
   }
   ParseSelectTail(*s);
-  if (IsWord("UNION")) Fail(kErrSyntaxGeneral, "UNION is not supported");
   s->height = SelectHeight(*s);
   if (s->height > kMaxExprHeight) Fail(kErrTooComplex, "Query is too complex");
   return s;
@@ -133,7 +221,9 @@ std::unique_ptr<SelectStmt> Parser::ParseSelect(bool allowInto) {
 void Parser::ParseSelectHead(SelectStmt& s) {
   if (AcceptWord("DISTINCT")) {
     s.distinct = true;
-  } else if (!AcceptWord("DISTINCTROW")) {
+  } else if (AcceptWord("DISTINCTROW")) {
+    s.distinctRow = true;
+  } else {
     AcceptWord("ALL");
   }
   if (!AcceptWord("TOP")) return;
@@ -263,7 +353,9 @@ SourcePtr Parser::ParseSourcePrimary() {
   if (!IsName()) Fail(kErrSyntaxInFrom, "Syntax error in FROM clause");
   src->kind = Source::Table;
   src->name = Next().text;
+  ParseExternalDb(src->externalDb);
   ParseAlias(*src);
+  if (src->externalDb.empty()) ParseExternalDb(src->externalDb);
   return src;
 }
 
@@ -318,12 +410,10 @@ std::unique_ptr<InsertStmt> Parser::ParseInsert() {
 std::unique_ptr<UpdateStmt> Parser::ParseUpdate() {
   ExpectWord("UPDATE", kErrSyntaxInUpdate);
   auto s = std::make_unique<UpdateStmt>();
-  s->target = std::make_unique<Source>();
-  s->target->kind = Source::Table;
-  s->target->pos = Peek().pos;
-  if (!IsName()) Fail(kErrSyntaxInUpdate, "Syntax error in UPDATE statement");
-  s->target->name = Next().text;
-  if (!IsWord("SET")) ParseAlias(*s->target);
+  AcceptWord("DISTINCTROW");
+  if (!IsName() && Peek().type != Tok::LParen) Fail(kErrSyntaxInUpdate, "Syntax error in UPDATE statement");
+  // One table, or the join the designer writes: UPDATE a INNER JOIN b ON ... SET
+  s->target = ParseSource();
   ExpectWord("SET", kErrSyntaxInUpdate);
   do {
     SetItem item;
@@ -348,12 +438,20 @@ std::unique_ptr<UpdateStmt> Parser::ParseUpdate() {
 std::unique_ptr<DeleteStmt> Parser::ParseDelete() {
   ExpectWord("DELETE", kErrSyntaxGeneral);
   auto s = std::make_unique<DeleteStmt>();
+  AcceptWord("DISTINCTROW");
   if (Peek().type == Tok::Star) {
     Next();
-  } else if (Peek().type == Tok::Ident && !IsWord("FROM") && IsQualifierSeparator(1) && Peek(2).type == Tok::Star) {
-    s->qualifier = Next().text;
-    Next();
-    Next();
+  } else {
+    // t.*, or the designer's field list t.a, t.b: the rows of table t go.
+    while (Peek().type == Tok::Ident && !IsWord("FROM")) {
+      std::string first = Next().text;
+      if (IsQualifierSeparator() && (Peek(1).type == Tok::Star || Peek(1).type == Tok::Ident)) {
+        Next();
+        Next();
+        if (s->qualifier.empty()) s->qualifier = first;
+      }
+      if (!Accept(Tok::Comma)) break;
+    }
   }
   ExpectWord("FROM", kErrSyntaxGeneral);
   do {

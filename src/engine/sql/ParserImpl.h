@@ -110,10 +110,16 @@ class Parser {
   ExprPtr ParseParenthesised();
   ExprPtr ParseWord();
   ExprPtr ParseColumnRef();
+  ExprPtr BoolLiteral(bool value, std::size_t pos);
   ExprPtr ParseCall();
 
   // ----------------------------------------------------------- statements
+  void ParseParameters(Statement& st);
+  std::unique_ptr<SelectStmt> ParseTransform();
   std::unique_ptr<SelectStmt> ParseSelect(bool allowInto);
+  std::unique_ptr<SelectStmt> ParseSelectMember(bool allowInto);
+  void ParsePivot(SelectStmt& s);
+  void ParseExternalDb(std::string& into);
   void ParseSelectHead(SelectStmt& s);
   void ParseSelectTail(SelectStmt& s);
   SelectItem ParseSelectItem();

@@ -50,6 +50,9 @@ void CallType(const FunctionDef& f, const std::vector<TExpr>& args, int& type, l
     case Typing::WholeOfArg:
       type = a && IsIntegerType(a->type) ? a->type : dbDouble;
       return;
+    case Typing::SameAsArg:
+    case Typing::SumOfArg:
+      return;  // aggregates only
   }
 }
 
@@ -74,32 +77,65 @@ TExpr Nz(const std::vector<TExpr>& args) {
   return TypedExpr("coalesce(" + Translator::V(args[0]) + ", " + dflt + ")", type, args[0].size);
 }
 
+// Switch(c1, v1, c2, v2, ...): the value after the first true condition,
+// Null when none is.
+TExpr Switch(const qrw::sql::Expr& e, const std::vector<TExpr>& args) {
+  if (args.size() % 2 != 0)
+    engine::RaiseText(kErrSyntaxInExpression,
+                      "Wrong number of arguments used with function '" + e.text + "' in query expression.");
+  std::string sql = "(CASE";
+  int type = args[1].type;
+  long size = 0;
+  for (std::size_t i = 0; i < args.size(); i += 2) {
+    sql += " WHEN " + Translator::P(args[i]) + " THEN " + Translator::V(args[i + 1]);
+    if (args[i + 1].type != type && !args[i + 1].isNull) type = kTypeVariant;
+    size = std::max(size, args[i + 1].size);
+  }
+  return TypedExpr(sql + " END)", type, size);
+}
+
+// Choose(index, v1, v2, ...): the index-th value, Null beyond the list.
+TExpr Choose(const FunctionDef& f, const std::vector<TExpr>& args) {
+  std::string sql = "(CASE " + std::string(f.sqlite) + "(" + Translator::V(args[0]) + ")";
+  int type = args[1].type;
+  long size = 0;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    sql += " WHEN " + std::to_string(i) + " THEN " + Translator::V(args[i]);
+    if (args[i].type != type && !args[i].isNull) type = kTypeVariant;
+    size = std::max(size, args[i].size);
+  }
+  return TypedExpr(sql + " END)", type, size);
+}
+
 }  // namespace
 
-TExpr Translator::Aggregate(const qrw::sql::Expr& e, const std::string& name, const Scope& scope) {
+// Inside a crosstab cell an aggregate reads only the cell's rows: SQLite's
+// own aggregates get Null for the others (which they skip), the registered
+// ones a second argument saying whether the row counts.
+TExpr Translator::Aggregate(const qrw::sql::Expr& e, const FunctionDef& f, const Scope& scope) {
+  const bool cell = !pivotCond_.empty();
   if (e.star) {
-    TExpr t = TypedExpr("count(*)", dbLong);
+    TExpr t = TypedExpr(cell ? "count(CASE WHEN " + pivotCond_ + " THEN 1 END)" : "count(*)", dbLong);
     t.aggregate = true;
     return t;
   }
-  if (e.args.size() != 1)
-    engine::RaiseText(kErrSyntaxInExpression,
-                      "Wrong number of arguments used with function '" + e.text + "' in query expression.");
+  CheckArgCount(e, f);
   TExpr a = Expr(*e.args[0], scope);
   if (a.aggregate) RaiseSyntaxIn(e.text);  // aggregates do not nest
-  std::string arg = (e.distinctArg ? "DISTINCT " : "") + V(a);
-  TExpr t;
-  if (name == "COUNT") {
-    t = TypedExpr("count(" + arg + ")", dbLong);
-  } else if (name == "SUM") {
-    int type = a.type == dbCurrency ? dbCurrency : IsIntegerType(a.type) ? dbLong : dbDouble;
-    t = TypedExpr("sum(" + arg + ")", type);
-  } else if (name == "AVG") {
-    t = TypedExpr("avg(" + arg + ")", dbDouble);
-  } else {
-    std::string coll = TextLike(a) ? " COLLATE NOCASE" : "";
-    t = TypedExpr((name == "MIN" ? "min(" : "max(") + arg + coll + ")", a.type, a.size);
+  std::string arg = V(a);
+  if (cell && !f.step) arg = "CASE WHEN " + pivotCond_ + " THEN " + arg + " END";
+  if (cell && f.step) arg += ", " + pivotCond_;
+  if (e.distinctArg) arg = "DISTINCT " + arg;
+  if (f.typing == Typing::SameAsArg && !f.step && TextLike(a)) arg += " COLLATE NOCASE";
+  int type = f.type;
+  long size = 0;
+  if (f.typing == Typing::SameAsArg) {
+    type = a.type;
+    size = a.size;
+  } else if (f.typing == Typing::SumOfArg) {
+    type = a.type == dbCurrency ? dbCurrency : IsIntegerType(a.type) ? dbLong : dbDouble;
   }
+  TExpr t = TypedExpr(std::string(f.sqlite) + "(" + arg + ")", type, size);
   t.aggregate = true;
   return t;
 }
@@ -108,8 +144,8 @@ TExpr Translator::Call(const qrw::sql::Expr& e, const Scope& scope) {
   const std::string name = engine::UpperName(e.text);
   const FunctionDef* f = FindFunction(name);
   const bool aggregate = f && f->form == Form::Aggregate;
-  if (e.star && !(aggregate && name == "COUNT")) RaiseSyntaxIn(e.text + "(*)");
-  if (aggregate) return Aggregate(e, name, scope);
+  if (e.star && !(aggregate && f->star)) RaiseSyntaxIn(e.text + "(*)");
+  if (aggregate) return Aggregate(e, *f, scope);
   if (e.distinctArg) RaiseSyntaxIn(e.text);
 
   std::vector<TExpr> args;
@@ -136,6 +172,12 @@ TExpr Translator::Call(const qrw::sql::Expr& e, const Scope& scope) {
       // SQLite's length() counts the characters of a text.
       t = IsTextType(args[0].type) ? TypedExpr("length(" + V(args[0]) + ")", dbLong)
                                    : TypedExpr(std::string(f->sqlite) + "(" + ArgList(args) + ")", dbLong);
+      break;
+    case Form::Switch:
+      t = Switch(e, args);
+      break;
+    case Form::Choose:
+      t = Choose(*f, args);
       break;
     case Form::Call:
     case Form::Aggregate: {

@@ -122,7 +122,7 @@ TExpr Translator::Literal(const qrw::sql::Expr& e) {
 TExpr Translator::Column(const qrw::sql::Expr& e, const Scope& scope) {
   for (const Scope* sc = &scope; sc; sc = sc->parent) {
     for (const ScopeSource& src : sc->sources) {
-      if (!e.qualifier.empty() && !SameName(src.name, e.qualifier)) continue;
+      if (!e.qualifier.empty() && !sc->anyQualifier && !SameName(src.name, e.qualifier)) continue;
       for (const SourceCol& c : src.cols) {
         if (SameName(c.name, e.text)) {
           TExpr t = TypedExpr(c.sql, c.info.type, c.info.size);

@@ -23,6 +23,12 @@ bool TextLike(const TExpr& e) { return IsTextType(e.type); }
 }  // namespace
 
 SelectSql Translator::Select(const SelectStmt& s, const Scope* parent) {
+  if (!s.unions.empty()) return Union(s, parent);
+  if (s.transform) return Crosstab(s, parent);
+  return SelectOne(s, parent, true);
+}
+
+SelectSql Translator::SelectOne(const SelectStmt& s, const Scope* parent, bool withOrder) {
   SelectSql out;
   Scope scope;
   scope.parent = parent;
@@ -36,10 +42,50 @@ SelectSql Translator::Select(const SelectStmt& s, const Scope* parent) {
   }
   out.distinct = s.distinct;
   SelectList(s, scope, out);
-  if (s.where) out.where = " WHERE " + P(Expr(*s.where, scope));
-  GroupAndOrder(s, scope, out);
+  GroupAndHaving(s, scope, out, WhereClause(s, scope, out));
+  if (withOrder && !s.orderBy.empty()) {
+    scope.outputs = &out.columns;
+    std::string order = OrderSql(s.orderBy, scope);
+    scope.outputs = nullptr;
+    if (!order.empty()) out.orderBy = " ORDER BY " + order;
+  }
+  if (s.distinctRow && !out.aggregate && !out.distinct) DistinctRow(scope, out);
   Top(s, out);
   return out;
+}
+
+// DISTINCTROW: a row of the result stands for one combination of rows of
+// the tables whose fields it shows; further rows that repeat the same
+// combination (made by a join to other tables) go. When all the fields
+// come from one stored table the rows stay rows of that table.
+void Translator::DistinctRow(const Scope& scope, SelectSql& out) {
+  std::vector<int> shown;
+  for (const OutColumn& c : out.columns) {
+    if (c.sourceIndex < 0) continue;
+    if (std::find(shown.begin(), shown.end(), c.sourceIndex) == shown.end()) shown.push_back(c.sourceIndex);
+  }
+  if (shown.empty() || shown.size() == scope.sources.size()) return;  // every table shown: rows differ anyway
+  std::string keys;
+  for (int si : shown) {
+    const ScopeSource& src = scope.sources[static_cast<std::size_t>(si)];
+    if (src.rowidSql.empty()) {
+      out.distinct = true;  // rows not tied to stored rows: their values tell them apart
+      return;
+    }
+    if (!keys.empty()) keys += ", ";
+    keys += src.rowidSql;
+  }
+  out.groupBy = " GROUP BY " + keys;
+  bool oneTable = shown.size() == 1;
+  for (const OutColumn& c : out.columns)
+    if (!c.plain || c.tableColumn < 0) oneTable = false;
+  if (oneTable) {
+    const ScopeSource& src = scope.sources[static_cast<std::size_t>(shown[0])];
+    out.singleBase = true;
+    out.baseTable = src.tableName;
+    out.baseRowid = src.rowidSql;
+    out.baseSource = shown[0];
+  }
 }
 
 void Translator::StarColumns(const SelectItem& item, const Scope& scope, SelectSql& out, ColumnOrigins& origins) {
@@ -114,7 +160,42 @@ void Translator::SelectList(const SelectStmt& s, Scope& scope, SelectSql& out) {
   for (auto& c : out.columns) c.info.name = c.name;
 }
 
-void Translator::GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out) {
+namespace {
+
+void Conjuncts(const qrw::sql::Expr& e, std::vector<const qrw::sql::Expr*>& out) {
+  if (e.kind == ExprKind::Binary && e.binOp == BinOp::And) {
+    Conjuncts(*e.args[0], out);
+    Conjuncts(*e.args[1], out);
+  } else {
+    out.push_back(&e);
+  }
+}
+
+}  // namespace
+
+// The WHERE clause. The designer stores a condition on a totals column
+// among the WHERE conditions of some saved queries; such conditions hold
+// for groups, not rows, so they go to HAVING. Returns them.
+std::string Translator::WhereClause(const SelectStmt& s, Scope& scope, SelectSql& out) {
+  if (!s.where) return {};
+  TExpr w = Expr(*s.where, scope);
+  if (!w.aggregate) {
+    out.where = " WHERE " + P(w);
+    return {};
+  }
+  std::vector<const qrw::sql::Expr*> parts;
+  Conjuncts(*s.where, parts);
+  std::string where, having;
+  for (const qrw::sql::Expr* part : parts) {
+    TExpr t = Expr(*part, scope);
+    std::string& into = t.aggregate ? having : where;
+    into += (into.empty() ? "" : " AND ") + P(t);
+  }
+  if (!where.empty()) out.where = " WHERE (" + where + ")";
+  return having;
+}
+
+void Translator::GroupAndHaving(const SelectStmt& s, Scope& scope, SelectSql& out, const std::string& movedHaving) {
   if (!s.groupBy.empty()) {
     out.aggregate = true;
     out.groupBy = " GROUP BY ";
@@ -129,10 +210,15 @@ void Translator::GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out
     out.aggregate = true;
     out.having = " HAVING " + P(Expr(*s.having, scope));
   }
-  if (s.orderBy.empty()) return;
-  scope.outputs = &out.columns;
+  if (!movedHaving.empty()) {
+    out.aggregate = true;
+    out.having = out.having.empty() ? " HAVING " + movedHaving : out.having + " AND (" + movedHaving + ")";
+  }
+}
+
+std::string Translator::OrderSql(const std::vector<OrderItem>& orderBy, Scope& scope) {
   std::string order;
-  for (const OrderItem& o : s.orderBy) {
+  for (const OrderItem& o : orderBy) {
     TExpr e = Expr(*o.expr, scope);
     if (e.constant) continue;  // a constant does not order anything
     if (!order.empty()) order += ", ";
@@ -140,12 +226,24 @@ void Translator::GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out
     if (TextLike(e)) order += " COLLATE NOCASE";
     if (o.desc) order += " DESC";
   }
-  scope.outputs = nullptr;
-  if (!order.empty()) out.orderBy = " ORDER BY " + order;
+  return order;
 }
 
+// TOP n keeps the rows tied with the n-th in the sort order too: the rows
+// whose rank is at most n (the count is taken over the same ordering, so
+// the first that many rows in order are exactly those).
 void Translator::Top(const SelectStmt& s, SelectSql& out) {
   if (s.top < 0) return;
+  if (!out.orderBy.empty() && !out.distinct) {
+    std::string window = "rank() OVER (" + out.orderBy.substr(1) + ") AS r";
+    std::string bound = std::to_string(s.top);
+    if (s.topPercent) {
+      window += ", count(*) OVER () AS n";
+      bound = "(n * " + std::to_string(std::min(s.top, 100L)) + " + 99) / 100";
+    }
+    out.limit = " LIMIT (SELECT count(*) FROM (SELECT " + window + out.Tail(false) + ") WHERE r <= " + bound + ")";
+    return;
+  }
   if (s.topPercent) {
     long pct = std::min(s.top, 100L);
     out.limit = " LIMIT (SELECT (n * " + std::to_string(pct) + " + 99) / 100 FROM (SELECT count(*) AS n FROM (" +

@@ -180,6 +180,10 @@ void Translator::NoteUnknown(const std::string& name) {
   unknown_.push_back(name);
 }
 
+void Translator::DeclareParameters(const std::vector<std::string>& names) {
+  for (const auto& n : names) NoteUnknown(n);
+}
+
 void Translator::RaiseIfUnknown() const {
   if (unknown_.empty()) return;
   engine::RaiseText(engine::kErrTooFewParameters,
@@ -230,6 +234,7 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
   }
   if (st.kind != Statement::Select || !st.select->into.empty())
     engine::RaiseText(kErrSyntaxInFrom, "Query '" + name + "' cannot be used as a source.");
+  DeclareParameters(st.parameters);
   ++queryDepth_;
   SelectSql sub = Select(*st.select, nullptr);
   --queryDepth_;
@@ -241,7 +246,7 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
   // tied to that table's rows, so recordsets over it stay updatable.
   bool rowsOfTable = sub.singleBase && !sub.distinct && !sub.aggregate && sub.limit.empty();
   for (const OutColumn& oc : sub.columns)
-    if (!oc.plain || oc.tableColumn < 0 || oc.sourceIndex != 0) rowsOfTable = false;
+    if (!oc.plain || oc.tableColumn < 0 || oc.sourceIndex != sub.baseSource) rowsOfTable = false;
   for (std::size_t i = 0; i < sub.columns.size(); ++i) {
     const OutColumn& oc = sub.columns[i];
     SourceCol c;
@@ -266,6 +271,10 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
 }
 
 std::string Translator::Source(const qrw::sql::Source& src, Scope& scope) {
+  if (!src.externalDb.empty())
+    engine::RaiseText(engine::kErrInvalidOperation, "The table '" + src.name + "' lies in another database ('" +
+                                                        src.externalDb +
+                                                        "'); statements can read only tables of this database.");
   switch (src.kind) {
     case qrw::sql::Source::Table: {
       if (conn_.FindTable(src.name)) {

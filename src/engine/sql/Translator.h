@@ -46,9 +46,11 @@ struct ScopeSource {
 };
 
 struct OutColumn;
+struct FunctionDef;
 
 struct Scope {
   std::deque<ScopeSource> sources;
+  bool anyQualifier = false;  // names match whatever table they name (a union's ORDER BY)
   const Scope* parent = nullptr;                 // enclosing query, for sub-selects
   const std::vector<OutColumn>* outputs = nullptr;  // select-list names, for ORDER BY
 };
@@ -96,6 +98,7 @@ struct SelectSql {
   bool singleBase = false;
   std::string baseTable;
   std::string baseRowid;  // SQL of that table's rowid
+  int baseSource = 0;     // that table's place among the sources
 
   // SELECT with the given select list (every column by default, named c0,
   // c1, ... so that duplicate or odd names cannot clash).
@@ -117,10 +120,13 @@ class Translator {
   const engine::TableInfo& AddTableSource(Scope& scope, const std::string& name, const std::string& alias);
   // Sources of a FROM list into the scope; returns the SQL after "FROM".
   std::string FromList(const std::vector<SourcePtr>& from, Scope& scope);
+  std::string SourceSql(const qrw::sql::Source& src, Scope& scope) { return Source(src, scope); }
 
   // Names that are neither fields nor functions count as parameters the
   // statement would need; the statement cannot run with any of them.
   void NoteUnknown(const std::string& name);
+  // Declared parameters: no value can be given for them either.
+  void DeclareParameters(const std::vector<std::string>& names);
   void RaiseIfUnknown() const;
 
   // Value and condition forms of an expression.
@@ -133,7 +139,7 @@ class Translator {
                       const std::string& sqlText, std::string& fromSql);
   TExpr Column(const qrw::sql::Expr& e, const Scope& scope);
   TExpr Call(const qrw::sql::Expr& e, const Scope& scope);
-  TExpr Aggregate(const qrw::sql::Expr& e, const std::string& name, const Scope& scope);
+  TExpr Aggregate(const qrw::sql::Expr& e, const FunctionDef& f, const Scope& scope);
   TExpr Binary(const qrw::sql::Expr& e, const Scope& scope);
   TExpr Unary(const qrw::sql::Expr& e, const Scope& scope);
   TExpr Literal(const qrw::sql::Expr& e);
@@ -145,8 +151,19 @@ class Translator {
   // and its source's name (for "Source.Field" names when names clash).
   using ColumnOrigins = std::vector<std::pair<bool, std::string>>;
   void StarColumns(const SelectItem& item, const Scope& scope, SelectSql& out, ColumnOrigins& origins);
-  void GroupAndOrder(const SelectStmt& s, Scope& scope, SelectSql& out);
+  std::string WhereClause(const SelectStmt& s, Scope& scope, SelectSql& out);
+  void GroupAndHaving(const SelectStmt& s, Scope& scope, SelectSql& out, const std::string& movedHaving);
+  std::string OrderSql(const std::vector<OrderItem>& order, Scope& scope);
   void Top(const SelectStmt& s, SelectSql& out);
+  void DistinctRow(const Scope& scope, SelectSql& out);
+  SelectSql SelectOne(const SelectStmt& s, const Scope* parent, bool withOrder);
+  SelectSql Union(const SelectStmt& s, const Scope* parent);
+  SelectSql Crosstab(const SelectStmt& s, const Scope* parent);
+  struct PivotValue {
+    std::string name;  // the column's name: the value's text
+    std::string cond;  // SQL condition on the pivot expression
+  };
+  std::vector<PivotValue> PivotValues(const SelectStmt& s, const TExpr& pivot, const SelectSql& body);
   std::string NewAlias();
 
   engine::Connection& conn_;
@@ -154,6 +171,9 @@ class Translator {
   int aliasCounter_ = 0;
   int queryDepth_ = 0;
   int expansions_ = 0;
+  // Inside a crosstab cell: the condition that picks the cell's rows,
+  // which every aggregate of the cell applies to its argument.
+  std::string pivotCond_;
 };
 
 // Building translated expressions.
@@ -185,5 +205,6 @@ using engine::kErrUndefinedFunction;
 using engine::kErrUnknownInsertField;
 using engine::kErrUnknownStar;
 using engine::kErrValueCount;
+using engine::kErrUnionColumns;
 
 }  // namespace qrw::sql
