@@ -1,3 +1,7 @@
+// The re-order note split: reading the "Re-Order From" note out of an
+// order's work-order comment and dropping the note lines from both comments.
+// Each record is its own unit of work, so one bad record never costs the
+// others their split.
 #include "conversions/ReorderNotes.h"
 
 #include <string>

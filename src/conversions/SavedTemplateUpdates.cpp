@@ -1,3 +1,7 @@
+// The conversion of saved order templates to one template order per tab, and
+// the re-keying of orders and items it relies on. Every table that carries
+// Control or Item is updated by hand, since the file has no cascading keys;
+// ST0090 is written last, so a run that stops half-way converts again.
 #include "conversions/SavedTemplateUpdates.h"
 
 #include <algorithm>

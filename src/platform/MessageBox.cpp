@@ -1,3 +1,6 @@
+// The one switch point for message boxes, and the scripted boxes of the
+// tests. Until main installs the window or terminal boxes, every box is
+// answered with its first button, so nothing can block on a box nobody sees.
 #include "platform/MessageBox.h"
 
 namespace qrw {

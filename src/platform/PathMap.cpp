@@ -1,3 +1,7 @@
+// Turning the product's path texts (drive letters, backslashes, any letter
+// case) into paths of this file system. Drive letters live under the data
+// home, so a run never writes outside the user's own folders; the letter
+// case of a name is matched against what is on disk.
 #include "platform/PathMap.h"
 
 #include <dirent.h>

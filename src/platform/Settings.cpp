@@ -1,3 +1,6 @@
+// Reading one value from the per-user settings store (an INI file read with
+// inih). Lines longer than the parser's buffer are taken whole, because a
+// data folder cut short would point the program at the wrong database.
 #include "platform/Settings.h"
 
 #include <ini.h>

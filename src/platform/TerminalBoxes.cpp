@@ -1,3 +1,6 @@
+// Message boxes on a terminal. A box waits for one answer line; an answer
+// that names no button asks again, and the end of the input closes the box,
+// so a script fed through a pipe can never hang on a question.
 #include "platform/TerminalBoxes.h"
 
 #include <strings.h>

@@ -1,3 +1,6 @@
+// The start-up window drawn with FLTK, from the design that modStru.cpp
+// describes (sizes in twips, colours, faces). Only the drawing lives here;
+// what the buttons do is in the handlers of modStru.
 #include "shell/FltkFrontEnd.h"
 
 #include <FL/Enumerations.H>

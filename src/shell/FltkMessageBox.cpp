@@ -1,3 +1,6 @@
+// Message boxes drawn with FLTK: text, icon and the buttons of the box's
+// kind. A system-modal box is kept above every other window until it is
+// answered, so it cannot be lost behind the product's windows.
 #include "shell/FltkMessageBox.h"
 
 #include <FL/Enumerations.H>

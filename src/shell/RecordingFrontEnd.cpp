@@ -1,3 +1,5 @@
+// The front end the tests drive the whole run with: it presses the buttons
+// it was given, in order, and records what the handlers ask of the window.
 #include "shell/RecordingFrontEnd.h"
 
 #include <stdexcept>

@@ -1,3 +1,6 @@
+// The start-up window on a terminal: the caption and label are printed, the
+// buttons are asked for by name, and the end of the input closes the window,
+// so the program ends instead of running the upgrade unasked.
 #include "shell/TerminalFrontEnd.h"
 
 #include <cstring>

@@ -1,3 +1,6 @@
+// The start-up window: its design, the handlers of its two buttons and
+// setPath. The handlers are written against the FrontEnd interface, so the
+// same code runs in the window, on a terminal and under the tests.
 #include "shell/modStru.h"
 
 #include <exception>

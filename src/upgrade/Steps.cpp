@@ -1,3 +1,6 @@
+// Building blocks the groups of the upgrade script share: tables made from
+// another table's layout or from a new definition, renames in place, and
+// row values made ready to stand between single quotes.
 #include "upgrade/Steps.h"
 
 #include "engine/Engine.h"

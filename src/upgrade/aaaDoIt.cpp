@@ -1,3 +1,6 @@
+// The upgrade script: the sixteen groups in their fixed order, each run once
+// per CONTINUE. The order is the script's contract: a later group relies on
+// what the earlier ones made, and reads no version number.
 #include "upgrade/aaaDoIt.h"
 
 #include <iterator>
