@@ -97,16 +97,16 @@ long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params&
     const engine::ColumnInfo& col = conn.FindTable(src->tableName)->columns[static_cast<std::size_t>(idx)];
     auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) { return t.src == src; });
     if (it == targets.end()) it = targets.insert(targets.end(), Target{src, {}});
-    const std::string row = QuoteId(src->sqlAlias) + ".rowid = " + QuoteId(src->tableName) + ".rowid";
-    Append(it->assigns, QuoteId(col.name) + " = (SELECT " + StoreValue(value, col) + fromSql +
+    const std::string row = sqltext::InDoubleQuotes(src->sqlAlias) + ".rowid = " + sqltext::InDoubleQuotes(src->tableName) + ".rowid";
+    Append(it->assigns, sqltext::InDoubleQuotes(col.name) + " = (SELECT " + StoreValue(value, col) + fromSql +
                             (where.empty() ? " WHERE " : where + " AND ") + row + " LIMIT 1)");
   }
   tr.RaiseIfUnknown();
   sqlite3* db = conn.Handle();
   long affected = 0;
   for (const Target& t : targets) {
-    const std::string table = QuoteId(t.src->tableName);
-    const std::string keys = "SELECT " + QuoteId(t.src->sqlAlias) + ".rowid" + fromSql + where;
+    const std::string table = sqltext::InDoubleQuotes(t.src->tableName);
+    const std::string keys = "SELECT " + sqltext::InDoubleQuotes(t.src->sqlAlias) + ".rowid" + fromSql + where;
     const std::string head = "UPDATE " + table + " SET " + t.assigns;
     affected += RunAction(conn, head + " WHERE rowid IN (" + keys + ")",
                           [&] { return RowByRow(db, keys, head + " WHERE rowid = ?1"); });
@@ -122,7 +122,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
   const engine::TableInfo& tref = TargetTable(conn, st.target->name);
   engine::TableInfo table = tref;
   tr.AddTableSource(scope, table.name, st.target->alias);
-  const std::string alias = QuoteId(scope.sources[0].sqlAlias);
+  const std::string alias = sqltext::InDoubleQuotes(scope.sources[0].sqlAlias);
   const std::string qualifier = scope.sources[0].name;
 
   std::string assigns;
@@ -138,15 +138,15 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
       continue;
     }
     const engine::ColumnInfo& col = table.columns[static_cast<std::size_t>(idx)];
-    Append(assigns, QuoteId(col.name) + " = " + StoreValue(value, col));
+    Append(assigns, sqltext::InDoubleQuotes(col.name) + " = " + StoreValue(value, col));
   }
   std::string where;
   if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
   tr.RaiseIfUnknown();
 
   sqlite3* db = conn.Handle();
-  const std::string target = "UPDATE " + QuoteId(table.name) + " AS " + alias + " SET " + assigns;
-  const std::string keys = "SELECT " + alias + ".rowid FROM " + QuoteId(table.name) + " AS " + alias + where;
+  const std::string target = "UPDATE " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + " SET " + assigns;
+  const std::string keys = "SELECT " + alias + ".rowid FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + where;
   const std::string one = target + " WHERE " + alias + ".rowid = ?1";
   return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
 }
@@ -185,7 +185,7 @@ std::string MissingRequired(sqlite3* db, const engine::TableInfo& table, const s
       loaded = true;
     }
     if (defaults.count(engine::UpperName(c.name))) continue;
-    Append(colList, QuoteId(c.name));
+    Append(colList, sqltext::InDoubleQuotes(c.name));
     missing += ", " + StoreExpr("NULL", c);
   }
   return missing;
@@ -202,9 +202,9 @@ long RunInsert(engine::Connection& conn, const InsertStmt& st, const Params& par
   std::vector<engine::ColumnInfo> cols = InsertColumns(table, st);
   sqlite3* db = conn.Handle();
   std::string colList;
-  for (const engine::ColumnInfo& c : cols) Append(colList, QuoteId(c.name));
+  for (const engine::ColumnInfo& c : cols) Append(colList, sqltext::InDoubleQuotes(c.name));
   const std::string missing = MissingRequired(db, table, cols, colList);
-  const std::string head = "INSERT INTO " + QuoteId(table.name) + " (" + colList + ") ";
+  const std::string head = "INSERT INTO " + sqltext::InDoubleQuotes(table.name) + " (" + colList + ") ";
 
   if (!st.select) {
     if (st.values.size() != cols.size()) RaiseValueCount();
@@ -251,14 +251,14 @@ long RunDeleteFromOne(engine::Connection& conn, const DeleteStmt& st, const Para
   Scope scope;
   tr.AddTableSource(scope, table.name, src.alias);
   if (!st.qualifier.empty() && !SameName(st.qualifier, scope.sources[0].name)) RaiseWhichTable();
-  const std::string alias = QuoteId(scope.sources[0].sqlAlias);
+  const std::string alias = sqltext::InDoubleQuotes(scope.sources[0].sqlAlias);
   std::string where;
   if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
   tr.RaiseIfUnknown();
-  const std::string from = " FROM " + QuoteId(table.name) + " AS " + alias;
+  const std::string from = " FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + alias;
   return RunAction(conn, "DELETE" + from + where, [&] {
     return RowByRow(db, "SELECT " + alias + ".rowid" + from + where,
-                    "DELETE FROM " + QuoteId(table.name) + " WHERE rowid = ?1");
+                    "DELETE FROM " + sqltext::InDoubleQuotes(table.name) + " WHERE rowid = ?1");
   });
 }
 
@@ -280,8 +280,8 @@ long RunDelete(engine::Connection& conn, const DeleteStmt& st, const Params& par
   std::string where;
   if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
   tr.RaiseIfUnknown();
-  const std::string keys = "SELECT " + QuoteId(target->sqlAlias) + ".rowid" + from + where;
-  const std::string table = QuoteId(target->tableName);
+  const std::string keys = "SELECT " + sqltext::InDoubleQuotes(target->sqlAlias) + ".rowid" + from + where;
+  const std::string table = sqltext::InDoubleQuotes(target->tableName);
   return RunAction(conn, "DELETE FROM " + table + " WHERE rowid IN (" + keys + ")",
                    [&] { return RowByRow(db, keys, "DELETE FROM " + table + " WHERE rowid = ?1"); });
 }
@@ -306,7 +306,7 @@ NewTable LayoutOf(sqlite3* db, const std::string& name, const SelectSql& sel) {
     engine::ColumnInfo c = oc.info;
     c.name = oc.name;
     if (c.type == dbText && (c.size <= 0 || c.size > 255)) c.size = 255;
-    std::string def = QuoteId(c.name) + " " + engine::DeclaredType(c.type, c.size);
+    std::string def = sqltext::InDoubleQuotes(c.name) + " " + engine::DeclaredType(c.type, c.size);
     if (IsTextType(c.type)) def += " COLLATE NOCASE";
     if (oc.plain && !oc.originTable.empty()) {
       auto it = defaults.find(oc.originTable);
@@ -317,7 +317,7 @@ NewTable LayoutOf(sqlite3* db, const std::string& name, const SelectSql& sel) {
       def += " DEFAULT 0";  // as every numeric field the engine creates
     }
     Append(defs, def);
-    Append(t.colList, QuoteId(c.name));
+    Append(t.colList, sqltext::InDoubleQuotes(c.name));
     bool same = CopiesUnchanged(oc, c);
     std::string cn = "c" + std::to_string(i);
     Append(t.list, same ? oc.sql : StoreExpr(oc.sql, c));
@@ -325,7 +325,7 @@ NewTable LayoutOf(sqlite3* db, const std::string& name, const SelectSql& sel) {
     Append(t.fromRows, same ? cn : StoreExpr(cn, c));
     t.info.columns.push_back(std::move(c));
   }
-  t.create = "CREATE TABLE " + QuoteId(name) + " (" + defs + ")";
+  t.create = "CREATE TABLE " + sqltext::InDoubleQuotes(name) + " (" + defs + ")";
   return t;
 }
 
@@ -348,7 +348,7 @@ long RunSelectInto(engine::Connection& conn, const SelectStmt& st, const Params&
   sqlite3* db = conn.Handle();
   NewTable t = LayoutOf(db, st.into, sel);
   if (t.info.columns.empty()) engine::Raise(engine::kErrNoFields);
-  const std::string head = "INSERT INTO " + QuoteId(st.into) + " (" + t.colList + ") ";
+  const std::string head = "INSERT INTO " + sqltext::InDoubleQuotes(st.into) + " (" + t.colList + ") ";
   long affected = 0;
   try {
     engine::Savepoint sp(conn);

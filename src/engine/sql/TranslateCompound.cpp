@@ -54,7 +54,7 @@ SelectSql Translator::Union(const SelectStmt& s, const Scope* parent) {
 
   SelectSql out;
   const std::string alias = NewAlias();
-  out.from = " FROM (" + compound + ") AS " + QuoteId(alias);
+  out.from = " FROM (" + compound + ") AS " + sqltext::InDoubleQuotes(alias);
   Scope scope;
   scope.parent = parent;
   scope.anyQualifier = true;
@@ -63,7 +63,7 @@ SelectSql Translator::Union(const SelectStmt& s, const Scope* parent) {
   src.sqlAlias = alias;
   for (std::size_t i = 0; i < first.columns.size(); ++i) {
     OutColumn oc = first.columns[i];
-    oc.sql = QuoteId(alias) + ".c" + std::to_string(i);
+    oc.sql = sqltext::InDoubleQuotes(alias) + ".c" + std::to_string(i);
     oc.plain = false;
     oc.sourceIndex = -1;
     oc.tableColumn = -1;
@@ -117,7 +117,7 @@ std::vector<Translator::PivotValue> Translator::PivotValues(const SelectStmt& s,
       lit = buf;
     } else {
       const unsigned char* t = sqlite3_column_text(q.get(), 0);
-      lit = QuoteLiteral(t ? reinterpret_cast<const char*>(t) : "");
+      lit = sqltext::InSingleQuotes(t ? reinterpret_cast<const char*>(t) : "");
     }
     out.push_back({ValueName(v), "(" + V(pivot) + " = " + lit + coll + ")"});
   }

@@ -109,10 +109,10 @@ TExpr Translator::Literal(const qrw::sql::Expr& e) {
       t = TypedExpr(NumberSql(e.num), dbDouble);
       break;
     case LitKind::Text:
-      t = TypedExpr(QuoteLiteral(e.text), dbText, std::max<long>(1, static_cast<long>(text::Len(e.text))));
+      t = TypedExpr(sqltext::InSingleQuotes(e.text), dbText, std::max<long>(1, static_cast<long>(text::Len(e.text))));
       break;
     case LitKind::Date:
-      t = TypedExpr(QuoteLiteral(DateToIso(e.num)), dbDate);
+      t = TypedExpr(sqltext::InSingleQuotes(DateToIso(e.num)), dbDate);
       break;
   }
   t.constant = true;

@@ -50,6 +50,10 @@ SelectSql Translator::SelectOne(const SelectStmt& s, const Scope* parent, bool w
     if (!order.empty()) out.orderBy = " ORDER BY " + order;
   }
   if (s.distinctRow && !out.aggregate && !out.distinct) DistinctRow(scope, out);
+  // Repeated text goes without regard to case, computed text included.
+  if (out.distinct)
+    for (OutColumn& c : out.columns)
+      if (!c.plain && IsTextType(c.info.type)) c.sql += " COLLATE NOCASE";
   Top(s, out);
   return out;
 }

@@ -82,26 +82,6 @@ bool IsNumberType(int type) {
   }
 }
 
-std::string QuoteId(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
-std::string QuoteLiteral(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
-
 std::string StoreExpr(const std::string& valueSql, const engine::ColumnInfo& col) {
   int flags = (col.required ? kStoreRequired : 0) | (col.allowZeroLength ? kStoreAllowZeroLength : 0);
   return "qrw_store(" + valueSql + ", " + std::to_string(col.type) + ", " + std::to_string(col.size) + ", " +
@@ -204,12 +184,12 @@ const engine::TableInfo& Translator::AddTableSource(Scope& scope, const std::str
   src.sqlAlias = NewAlias();
   src.base = true;
   src.tableName = t->name;
-  src.rowidSql = QuoteId(src.sqlAlias) + ".rowid";
+  src.rowidSql = sqltext::InDoubleQuotes(src.sqlAlias) + ".rowid";
   for (std::size_t i = 0; i < t->columns.size(); ++i) {
     SourceCol c;
     c.name = t->columns[i].name;
     c.info = t->columns[i];
-    c.sql = QuoteId(src.sqlAlias) + "." + QuoteId(c.name);
+    c.sql = sqltext::InDoubleQuotes(src.sqlAlias) + "." + sqltext::InDoubleQuotes(c.name);
     c.tableColumn = static_cast<int>(i);
     c.originTable = t->name;
     c.originField = c.name;
@@ -252,7 +232,7 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
     SourceCol c;
     c.name = oc.name;
     c.info = oc.info;
-    c.sql = QuoteId(src.sqlAlias) + ".c" + std::to_string(i);
+    c.sql = sqltext::InDoubleQuotes(src.sqlAlias) + ".c" + std::to_string(i);
     c.originTable = oc.originTable;
     c.originField = oc.originField;
     if (rowsOfTable) c.tableColumn = oc.tableColumn;
@@ -264,9 +244,9 @@ void Translator::AddQuerySource(Scope& scope, const std::string& name, const std
     for (std::size_t i = 0; i < sub.columns.size(); ++i) list += sub.columns[i].sql + " AS c" + std::to_string(i) + ", ";
     subSql = sub.SqlWith(list + sub.baseRowid + " AS rid");
     src.tableName = sub.baseTable;
-    src.rowidSql = QuoteId(src.sqlAlias) + ".rid";
+    src.rowidSql = sqltext::InDoubleQuotes(src.sqlAlias) + ".rid";
   }
-  fromSql = "(" + subSql + ") AS " + QuoteId(src.sqlAlias);
+  fromSql = "(" + subSql + ") AS " + sqltext::InDoubleQuotes(src.sqlAlias);
   scope.sources.push_back(std::move(src));
 }
 
@@ -280,7 +260,7 @@ std::string Translator::Source(const qrw::sql::Source& src, Scope& scope) {
       if (conn_.FindTable(src.name)) {
         AddTableSource(scope, src.name, src.alias);
         const ScopeSource& s = scope.sources.back();
-        return QuoteId(s.tableName) + " AS " + QuoteId(s.sqlAlias);
+        return sqltext::InDoubleQuotes(s.tableName) + " AS " + sqltext::InDoubleQuotes(s.sqlAlias);
       }
       if (auto q = conn_.FindQuery(src.name)) {
         std::string stored = conn_.QueryName(src.name);
@@ -302,12 +282,12 @@ std::string Translator::Source(const qrw::sql::Source& src, Scope& scope) {
         SourceCol c;
         c.name = sub.columns[i].name;
         c.info = sub.columns[i].info;
-        c.sql = QuoteId(s.sqlAlias) + ".c" + std::to_string(i);
+        c.sql = sqltext::InDoubleQuotes(s.sqlAlias) + ".c" + std::to_string(i);
         c.originTable = sub.columns[i].originTable;
         c.originField = sub.columns[i].originField;
         s.cols.push_back(std::move(c));
       }
-      std::string sql = "(" + sub.Sql() + ") AS " + QuoteId(s.sqlAlias);
+      std::string sql = "(" + sub.Sql() + ") AS " + sqltext::InDoubleQuotes(s.sqlAlias);
       scope.sources.push_back(std::move(s));
       return sql;
     }

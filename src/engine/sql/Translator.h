@@ -19,6 +19,7 @@
 #include "engine/ErrorCodes.h"
 #include "engine/Internal.h"
 #include "engine/sql/Ast.h"
+#include "platform/SqlQuoting.h"
 
 namespace qrw::sql {
 
@@ -187,8 +188,6 @@ TExpr PredExpr(std::string sql);
 // Helpers shared with the executor.
 bool IsTextType(int type);
 bool IsNumberType(int type);  // Boolean through Double, Currency included
-std::string QuoteId(const std::string& name);
-std::string QuoteLiteral(const std::string& text);
 // The value wrapped in qrw_store for the column.
 std::string StoreExpr(const std::string& valueSql, const engine::ColumnInfo& col);
 // Whether a value of this expression type can be written to the column

@@ -1,0 +1,1 @@
+TRANSFORM Sum(a) AS s SELECT b FROM t GROUP BY b PIVOT Format(d, 'mmm') IN ('Jan', 'Feb')

@@ -1,0 +1,1 @@
+PARAMETERS [p] Long, q Text (10); SELECT DISTINCTROW t.* FROM t INNER JOIN u ON t.a = u.a WHERE t.a = [p] Or b = [Forms]![f]![c] WITH OWNERACCESS OPTION;

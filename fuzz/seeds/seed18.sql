@@ -1,0 +1,1 @@
+SELECT TOP 2 PERCENT a, DateDiff('d', d, #1/1/2020#), DatePart('ww', d, 2), DateAdd('m', -1, d), Switch(a > 1, 'x', True, 'y'), Choose(a, 'p', 'q') FROM t ORDER BY c DESC

@@ -1,0 +1,1 @@
+UPDATE t INNER JOIN u ON t.a = u.a SET t.b = u.g, t.c = StDev(1) WHERE u.g Like 'o*'

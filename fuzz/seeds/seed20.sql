@@ -1,0 +1,1 @@
+DELETE DISTINCTROW t.a, t.b FROM t IN 'other.mdb' WHERE Format(c, '0.00;(0.00);"z"') = '(2.00)'

@@ -1,0 +1,1 @@
+SELECT First(b), Last(b), Var(c), VarP(c), StDevP(c), Str(a), String(2, b), InStrRev(f, 'm'), MonthName(a), WeekdayName(a, True, 2), DateSerial(2000, a, 0), TimeSerial(a, 0, 0), DateValue(d), TimeValue(d) FROM t GROUP BY e
