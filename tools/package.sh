@@ -16,7 +16,10 @@ echo "== Building the package ($build)"
 # Only what the package holds is built: installing needs no tests.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 targets=(modqrw qrw-sample manpages)
-ninja -C "$build" -t targets all | grep -q '^qrw-import:' && targets+=(qrw-import)
+# Listed first and then searched: grep -q stopping early would break ninja's
+# pipe, and under pipefail the import command would be left out.
+listed=$(ninja -C "$build" -t targets all)
+grep -q '^qrw-import:' <<<"$listed" && targets+=(qrw-import)
 cmake --build "$build" --target "${targets[@]}"
 rm -f "$build"/modqrw_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
