@@ -32,6 +32,8 @@ TEST_F(ImportTest, Jet3TableKeepsSchemaPropertiesIndexesAndValues) {
   // and a time with a fraction of a second, which the format rounds (the
   // data page comes before the index page that repeats the value).
   Patch(bytes, Raw(29932.0), Raw(29932.5 + 0.25 / 86400), true);
+  // Jet 3 text is in the file's code page (1252): E9 is "é", 80 the euro sign.
+  Patch(bytes, "hijklmnop", "hijklmn\xE9\x80");
   WriteBytes(src, bytes);
   import::Report r = Import(src);
   EXPECT_EQ(r.tables, 4);
@@ -74,6 +76,7 @@ TEST_F(ImportTest, Jet3TableKeepsSchemaPropertiesIndexesAndValues) {
   auto b = Column("Table1", "I");
   EXPECT_EQ(b[0].ToText() + b[1].ToText(), "FalseTrue");
   EXPECT_EQ(Column("Table1", "F")[1].ToDouble(), 444.555);
+  EXPECT_EQ(Column("Table1", "B")[1].ToText(), "hijklmn\u00e9\u20ac");
 
   // The GUID column has no place of its own in the format: it is named.
   auto named = [&](const std::string& what) {
@@ -237,8 +240,15 @@ TEST_F(ImportTest, RefusedFilesLeaveNoTargetAndSourceUnchanged) {
   WriteBytes(Target(), "keep me");
   EXPECT_EQ(Refusal(good), import::kExitTargetExists);
   EXPECT_EQ(ReadBytes(Target()), "keep me");
-  EXPECT_EQ(Refusal(good, nullptr, true), import::kExitOk);
+  import::Report r = Import(good, true);
   EXPECT_EQ(ReadBytes(good), before);
+  // Relationships have no place in the format: named, with their indexes;
+  // the product's own navigation tables' relationships are not the user's.
+  std::string notKept;
+  for (const std::string& n : r.notKept) notKept += n + "\n";
+  EXPECT_NE(notKept.find("relationship Table2Table1\n"), std::string::npos) << notKept;
+  EXPECT_NE(notKept.find("relationship index Table1.Table2Table1\n"), std::string::npos);
+  EXPECT_EQ(notKept.find("MSysNavPane"), std::string::npos);
   EXPECT_EQ(Refusal(good, nullptr, true), import::kExitOk);  // replaces its own earlier result
   // Never over the source itself, not even with --force.
   EXPECT_EQ(import::kExitTargetExists, [&] {
