@@ -178,7 +178,14 @@ std::vector<TablePlan> PlanTables(jet::File& source, Report& report) {
 }
 
 void CreateTables(Database& db, const std::vector<TablePlan>& plans, Report& report) {
-  for (const TablePlan& p : plans) MakeTable(db, p.name, p.fields, report);
+  for (const TablePlan& p : plans) {
+    try {
+      MakeTable(db, p.name, p.fields, report);
+    } catch (const Error& e) {
+      throw ImportError(kExitWriteFailed, "table " + p.name + ": error " + std::to_string(e.Number()) + ": " +
+                                              e.Description());
+    }
+  }
 }
 
 void FinishTables(Database& db, const std::vector<TablePlan>& plans, Report& report) {
