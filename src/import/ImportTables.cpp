@@ -86,12 +86,13 @@ void TakeProperties(FieldPlan& f, const std::vector<jet::PropertyBlock>& blocks)
 
 void ReportTableProperties(const std::string& table, const std::vector<jet::PropertyBlock>& blocks,
                            const std::vector<FieldPlan>& fields, Report& report) {
+  std::string names;
   for (const jet::PropertyBlock& b : blocks) {
     bool isField = std::any_of(fields.begin(), fields.end(), [&](const FieldPlan& f) { return f.name == b.name; });
     if (isField) continue;
-    for (const jet::Property& p : b.properties)
-      report.notKept.push_back("table property " + table + "." + p.name);
+    for (const jet::Property& p : b.properties) names += (names.empty() ? "" : ", ") + p.name;
   }
+  if (!names.empty()) report.notKept.push_back("table properties of " + table + ": " + names);
 }
 
 TableDef MakeTable(Database& db, const std::string& name, const std::vector<FieldPlan>& fields, Report& report) {
