@@ -81,8 +81,6 @@ File::File(const std::string& path) : path_(path), impl_(std::make_unique<Impl>(
   ReadCatalog(*impl_, catalog_);
 }
 
-File::~File() {
-  if (impl_ && impl_->mdb) mdb_close(impl_->mdb);
-}
+File::~File() = default;
 
 }  // namespace qrw::jet

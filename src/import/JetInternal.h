@@ -11,10 +11,15 @@
 
 namespace qrw::jet {
 
+// Owns the libmdb handle, so that it is closed also when File's
+// constructor fails half-way.
 struct File::Impl {
   MdbHandle* mdb = nullptr;
   bool jet4 = false;
   int codePage = 1252;
+  ~Impl() {
+    if (mdb) mdb_close(mdb);
+  }
 };
 
 struct Table::Impl {

@@ -233,6 +233,12 @@ TEST_F(ImportTest, RefusedFilesLeaveNoTargetAndSourceUnchanged) {
   WriteBytes(broken, bytes);
   EXPECT_EQ(Refusal(broken, &line), import::kExitDamaged);
   EXPECT_NE(line.find("table Table1, row 1"), std::string::npos) << line;
+  // So does a file cut short, here inside its catalog.
+  bytes = ReadBytes(Copy("overflowTestV1997.mdb"));
+  bytes.resize(8 * 2048);
+  WriteBytes(broken, bytes);
+  EXPECT_EQ(Refusal(broken, &line), import::kExitDamaged);
+  EXPECT_NE(line.find("damaged"), std::string::npos) << line;
   EXPECT_FALSE(fs::exists(Target()));
 
   fs::path good = Copy("indexTestV2000.mdb");
