@@ -163,7 +163,11 @@ void InstallFaultVfs(Fault fault, std::int64_t limit) {
   State& s = S();
   s.fault = fault;
   s.limit = limit;
-  if (s.real) return;
+  s.onceSpent = false;
+  if (s.real) {
+    sqlite3_vfs_register(&s.shim, 1);
+    return;
+  }
   sqlite3_initialize();
   s.real = sqlite3_vfs_find(nullptr);
   sqlite3_vfs& v = s.shim;
@@ -185,6 +189,13 @@ void InstallFaultVfs(Fault fault, std::int64_t limit) {
   v.xGetLastError = GetLastError;
   v.xCurrentTimeInt64 = CurrentTimeInt64;
   sqlite3_vfs_register(&v, 1);
+}
+
+void RemoveFaultVfs() {
+  State& s = S();
+  if (!s.real) return;
+  sqlite3_vfs_unregister(&s.shim);
+  s.fault = Fault::None;
 }
 
 const FaultCounts& FaultVfsCounts() { return S().counts; }

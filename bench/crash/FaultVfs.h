@@ -23,9 +23,27 @@ struct FaultCounts {
   std::int64_t failed = 0;  // calls it made fail
 };
 
-// Registers the shim as the default VFS of the process.
+// Registers the shim as the default VFS of the process (files opened from
+// then on go through it), or changes the fault of the registered shim.
 void InstallFaultVfs(Fault fault, std::int64_t limit);
+// Makes the system's VFS the default again; files opened through the shim
+// must be closed first.
+void RemoveFaultVfs();
 const FaultCounts& FaultVfsCounts();
+
+// For tests: the shim is the default VFS while this lives; FailFromNow makes
+// every later write (or fsync) fail the way `fault` says.
+class ScopedFaultVfs {
+ public:
+  ScopedFaultVfs() { InstallFaultVfs(Fault::None, 0); }
+  ~ScopedFaultVfs() { RemoveFaultVfs(); }
+  ScopedFaultVfs(const ScopedFaultVfs&) = delete;
+  ScopedFaultVfs& operator=(const ScopedFaultVfs&) = delete;
+  void FailFromNow(Fault fault) {
+    InstallFaultVfs(fault, fault == Fault::SyncError ? FaultVfsCounts().syncs : FaultVfsCounts().bytes);
+  }
+  void Heal() { InstallFaultVfs(Fault::None, 0); }
+};
 
 Fault ParseFault(const std::string& name);  // the names below; None otherwise
 const char* FaultName(Fault fault);          // "none", "full", "write", "write-once", "fsync"

@@ -99,7 +99,22 @@ void modStru::setPath() {
   }
 }
 
+namespace {
+
+// Releases DataDb however the handler is left, so the database is closed
+// before a run-time error is reported and never during program exit.
+class DataDbRelease {
+ public:
+  DataDbRelease() = default;
+  DataDbRelease(const DataDbRelease&) = delete;
+  DataDbRelease& operator=(const DataDbRelease&) = delete;
+  ~DataDbRelease() { DataDb.Clear(); }
+};
+
+}  // namespace
+
 void modStru::btnContinue_Click() {
+  DataDbRelease release;
   setPath();
   frontEnd_.DoEvents();
   SetLabel(design::WarningLook());
@@ -108,6 +123,9 @@ void modStru::btnContinue_Click() {
 
   script_();
 
+  // Whatever the script left pending is written now; a write that fails
+  // here ends the run with the error instead of the completion notice.
+  if (DataDb) DataDb->Close();
   DataDb.Clear();
   frontEnd_.SetBusy(false);
   SetLabel(design::CompletedLook());

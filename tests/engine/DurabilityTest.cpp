@@ -1,13 +1,19 @@
 // What survives a run that breaks off: an error that is not the engine's
-// in the middle of a record loop, and a process killed in the middle of a
-// batch of row writes or of a schema change.
+// in the middle of a record loop, a process killed in the middle of a batch
+// of row writes or of a schema change, a disk that fills up or fails; and
+// what the engine leaves of the file (its journal mode, nothing written by
+// merely opening it).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "EngineFixture.h"
+#include "FaultVfs.h"
 
 namespace qrw::test {
 namespace {
@@ -209,6 +215,159 @@ TEST_F(DurabilityTest, KilledDuringSchemaChangesKeepsASoundFileAndCatalog) {
     db_->Close();
     db_.Clear();
   }
+}
+
+
+// The bytes of a file ("" when it is missing).
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Bytes 18 and 19 of the header: 1 for a rollback journal, 2 for WAL.
+int StoredJournalFormat(const std::string& path) {
+  std::string b = FileBytes(path);
+  return b.size() > 18 ? b[18] : 0;
+}
+
+TEST_F(DurabilityTest, AFailedCommitSurfacesAsTheDisksOwnErrorAtTheNextCall) {
+  // Row writes are committed when the loop closes its recordset; closing
+  // never raises, so the failure waits for the next engine call, with the
+  // number and text the product's engine gives a full or failing disk.
+  struct Case {
+    bench::Fault fault;
+    long number;
+    const char* text;
+    bool close;  // Close, or let the recordset go
+  };
+  for (Case c : {Case{bench::Fault::DiskFull, kErrDiskFull, "Not enough space on disk.", true},
+                 Case{bench::Fault::WriteError, kErrDiskOrNetwork, "Disk or network error.", false},
+                 Case{bench::Fault::SyncError, kErrDiskOrNetwork, "Disk or network error.", true}}) {
+    SCOPED_TRACE(bench::FaultName(c.fault));
+    {
+      bench::ScopedFaultVfs disk;
+      Open();
+      {
+        Recordset rs = db_->OpenRecordset("T");
+        disk.FailFromNow(c.fault);
+        for (int k = 0; k < 5; ++k, rs->MoveNext()) {
+          rs->Edit();
+          rs->Set("x", Variant(7));
+          rs->Update();
+        }
+        if (c.close) EXPECT_EQ(ErrorOf([&] { rs->Close(); }), 0);
+      }
+      try {
+        db_->GetTableDefs().Count();
+        ADD_FAILURE() << "the failed commit was not reported";
+      } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), c.number);
+        EXPECT_EQ(e.Description(), c.text);
+      }
+      // Reported once; the engine's transactions are SQLite's again.
+      disk.Heal();
+      EXPECT_EQ(ErrorOf([&] {
+                  db_->BeginTrans();
+                  db_->Execute("UPDATE T SET x = 1 WHERE n = 3000");
+                  db_->CommitTrans();
+                }),
+                0);
+      db_->Close();
+      db_.Clear();
+    }
+    EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(RawText("SELECT count(*) FROM T WHERE x = 7"), "0");
+    EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 3000"), "1");
+    Raw("UPDATE T SET x = 0");
+  }
+}
+
+TEST_F(DurabilityTest, ARollbackAfterSQLiteUndidTheTransactionKeepsTheRealError) {
+  // A full disk inside a transaction may make SQLite roll the whole
+  // transaction back by itself; the caller's Rollback must then neither
+  // fail nor hide the disk's error, and nothing may stay open.
+  bench::ScopedFaultVfs disk;
+  Open();
+  db_->BeginTrans();
+  disk.FailFromNow(bench::Fault::WriteError);
+  long err = ErrorOf([&] { db_->Execute("UPDATE T SET s = s || 'longer text to fill pages', x = n"); });
+  EXPECT_EQ(err, kErrDiskOrNetwork);
+  disk.Heal();
+  EXPECT_EQ(ErrorOf([&] { db_->Rollback(); }), 0);
+  EXPECT_EQ(ErrorOf([&] { db_->Rollback(); }), kErrTransaction);  // nothing left open
+  EXPECT_EQ(RawText("SELECT count(*) FROM T WHERE x <> 0"), "0");
+  db_->BeginTrans();
+  db_->Execute("UPDATE T SET x = 5 WHERE n = 1");
+  db_->CommitTrans();
+  db_->Close();
+  db_.Clear();
+  EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 1"), "5");
+  EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(DurabilityTest, AnErrorDoesNotCommitPendingRowWrites) {
+  // Pending row writes are committed where the caller lets go of them (the
+  // end of the loop, closing), not because some error was raised.
+  Open();
+  Recordset rs = db_->OpenRecordset("T");
+  rs->Edit();
+  rs->Set("x", Variant(9));
+  rs->Update();
+  EXPECT_EQ(ErrorOf([&] { db_->GetTableDefs().Item("NoSuchTable"); }), kErrItemNotFound);
+  EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 1"), "0");
+  rs->Close();
+  EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 1"), "9");
+}
+
+TEST_F(DurabilityTest, TheFileKeepsItsJournalMode) {
+  // Files made by other tools use a rollback journal, and so do the
+  // product's other computers, which open the file over the network where a
+  // write-ahead log does not work: the engine never leaves one behind. A
+  // file already in WAL stays so.
+  for (bool wal : {false, true}) {
+    SCOPED_TRACE(wal ? "wal" : "rollback journal");
+    if (wal) Raw("PRAGMA journal_mode=WAL");
+    const int format = StoredJournalFormat(path_);
+    Open();
+    TableDef t = db_->GetTableDefs().Item("T");
+    t->GetFields().Append(t->CreateField(wal ? "w" : "r", dbLong));
+    Recordset rs = db_->OpenRecordset("T");
+    for (int k = 0; k < 20; ++k, rs->MoveNext()) {
+      rs->Edit();
+      rs->Set("x", Variant(k));
+      rs->Update();
+    }
+    EXPECT_EQ(StoredJournalFormat(path_), format);  // also while it runs
+    rs->Close();
+    db_->Close();
+    db_.Clear();
+    EXPECT_EQ(StoredJournalFormat(path_), wal ? 2 : 1);
+    EXPECT_FALSE(std::filesystem::exists(path_ + "-journal"));
+    EXPECT_FALSE(std::filesystem::exists(path_ + "-wal"));
+    EXPECT_EQ(RawText("SELECT count(*) FROM T WHERE x > 0"), "19");
+  }
+}
+
+TEST_F(DurabilityTest, OpeningAndReadingAFileWritesNothing) {
+  // A file with none of the product's tables is only looked at until the
+  // first write; that write creates the engine's own tables.
+  const std::string before = FileBytes(path_);
+  Open();
+  TableDef t = db_->GetTableDefs().Item("T");
+  EXPECT_EQ(t->GetFields().Count(), 3);
+  EXPECT_EQ(db_->GetQueryDefs().Count(), 0);
+  EXPECT_EQ(ErrorOf([&] { db_->GetTableDefs().Item("Defaults"); }), kErrItemNotFound);
+  Recordset rs = db_->OpenRecordset("Select n From T Where n < 5");
+  EXPECT_EQ(rs->Get("n").ToLong(), 1);
+  rs->Close();
+  db_->Close();
+  db_.Clear();
+  EXPECT_TRUE(FileBytes(path_) == before);
+  for (const char* side : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(std::filesystem::exists(path_ + side)) << side;
+  Open();
+  db_->CreateQueryDef("Q", "Select n From T");
+  EXPECT_EQ(RawText("SELECT count(*) FROM sqlite_schema WHERE name LIKE 'MSys%'"), "4");
+  EXPECT_EQ(db_->GetQueryDefs().Item("Q")->SQL(), "Select n From T");
 }
 
 }  // namespace

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "ShellTestSupport.h"
+#include "FaultVfs.h"
+#include "conversions/Settings.h"
 #include "engine/Engine.h"
 #include "platform/MessageBox.h"
+#include "schema/Shared.h"
 #include "shell/RecordingFrontEnd.h"
 #include "shell/modStru.h"
 
@@ -206,10 +209,14 @@ TEST_F(ShellFlowTest, DamagedFileIsLeftAlone) {
   EXPECT_EQ(Bytes(file), junk);
 }
 
-// Another process holds the file locked until told to let go.
+// Another process holds the file locked until told to let go: writing to
+// it (the default) or only reading it.
+inline constexpr const char* kWriterLock = "BEGIN EXCLUSIVE; UPDATE Defaults SET s7 = s7;";
+inline constexpr const char* kReaderLock = "BEGIN; SELECT count(*) FROM Defaults;";
+
 class LockHolder {
  public:
-  explicit LockHolder(const fs::path& file) {
+  explicit LockHolder(const fs::path& file, const char* lockSql = kWriterLock) {
     int ready[2], release[2];
     if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
     pid_ = ::fork();
@@ -218,9 +225,7 @@ class LockHolder {
       ::close(release[1]);
       sqlite3* db = nullptr;
       sqlite3_open(file.c_str(), &db);
-      const int rc =
-          sqlite3_exec(db, "BEGIN EXCLUSIVE; UPDATE Defaults SET s7 = s7;",
-                       nullptr, nullptr, nullptr);
+      const int rc = sqlite3_exec(db, lockSql, nullptr, nullptr, nullptr);
       char c = rc == SQLITE_OK ? 'y' : 'n';
       (void)!::write(ready[1], &c, 1);
       (void)!::read(release[0], &c, 1);
@@ -271,22 +276,31 @@ class ReleasingBoxes : public ScriptedBoxes {
 };
 
 TEST_F(ShellFlowTest, LockedDatabaseOpensOnceReleased) {
+  // A reader holding the file stops the run's first write as surely as a
+  // writer does, so both are met at open, before the warning is shown.
   const fs::path file = DriveC() / "Program Files" / "Quarrow" / "QRWdata.MDB";
   MakeDatabase(file);
-  LockHolder holder(file);
-  ASSERT_TRUE(holder.Locked());
+  for (const char* lock : {kWriterLock, kReaderLock}) {
+    LockHolder holder(file, lock);
+    ASSERT_TRUE(holder.Locked()) << lock;
+    const std::size_t labelsBefore = frontEnd_.Labels().size();
+    std::size_t labelsAtBox = 99;
+    ReleasingBoxes boxes([&] {
+      labelsAtBox = frontEnd_.Labels().size();
+      holder.Release();
+    });
+    SetCurrentBoxes(&boxes);
+    bool ran = false;
+    const int status = Press({WindowButton::Continue}, [&] { ran = true; });
+    SetCurrentBoxes(&boxes_);
 
-  ReleasingBoxes boxes([&] { holder.Release(); });
-  SetCurrentBoxes(&boxes);
-  bool ran = false;
-  const int status = Press({WindowButton::Continue}, [&] { ran = true; });
-  SetCurrentBoxes(&boxes_);
-
-  EXPECT_EQ(status, kExitCompleted);
-  EXPECT_TRUE(ran);
-  ASSERT_EQ(boxes.Shown().size(), 2u);  // in use, then the completion notice
-  ExpectInUseBox(boxes.Shown()[0]);
-  EXPECT_EQ(boxes.Shown()[1].text, kCompletionMessage);
+    EXPECT_EQ(status, kExitCompleted) << lock;
+    EXPECT_TRUE(ran);
+    ASSERT_EQ(boxes.Shown().size(), 2u) << lock;  // in use, then the completion notice
+    ExpectInUseBox(boxes.Shown()[0]);
+    EXPECT_EQ(labelsAtBox, labelsBefore) << lock;
+    EXPECT_EQ(boxes.Shown()[1].text, kCompletionMessage);
+  }
 }
 
 TEST_F(ShellFlowTest, CancelWhileLockedLeavesTheFileUnchanged) {
@@ -320,6 +334,42 @@ TEST_F(ShellFlowTest, UntrappedErrorIsReportedAndEndsTheRun) {
   // The window keeps the warning with the repair instructions.
   ASSERT_EQ(frontEnd_.Labels().size(), 1u);
   EXPECT_EQ(frontEnd_.Labels()[0].text, design::kWarningText);
+  // The database was let go before the report, not at program exit.
+  EXPECT_TRUE(DataDb.IsNothing());
+}
+
+TEST_F(ShellFlowTest, AStampThatCannotBeSavedEndsTheRunWithTheDiskError) {
+  // The level stamp is the last write: when it cannot be stored the user
+  // must see the disk's error, not the completion notice.
+  const fs::path file = DriveC() / "Program Files" / "Quarrow" / "QRWdata.MDB";
+  for (auto [fault, report] :
+       {std::pair{bench::Fault::DiskFull, "Run-time error '3026':\r\n\r\nNot enough space on disk."},
+        std::pair{bench::Fault::WriteError, "Run-time error '3043':\r\n\r\nDisk or network error."}}) {
+    fs::remove(file);
+    MakeDatabase(file);
+    boxes_.ClearShown();
+    int status = 0;
+    const bench::Fault failing = fault;
+    {
+      bench::ScopedFaultVfs disk;
+      status = Press({WindowButton::Continue}, [&] {
+        disk.FailFromNow(failing);
+        StampDataLevel("40252");
+      });
+    }
+    EXPECT_EQ(status, kExitRuntimeError);
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].text, report);
+    EXPECT_TRUE(DataDb.IsNothing());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT s7 FROM Defaults", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "1");
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+  }
 }
 
 TEST_F(ShellFlowTest, ProgramFaultsAreReportedToo) {
