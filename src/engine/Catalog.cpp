@@ -19,6 +19,7 @@ void ConnectionImpl::SchemaChanged() {
   tables_.clear();
   tableNames_.reset();
   queries_.reset();
+  systemTables_.reset();
   ++metaGeneration_;
 }
 
@@ -33,6 +34,7 @@ void ConnectionImpl::CheckCatalog() {
     tables_.clear();
     tableNames_.reset();
     queries_.reset();
+    systemTables_.reset();
     schemaCookie_ = cookie;
   }
 }
@@ -70,7 +72,8 @@ std::unique_ptr<TableInfo> ConnectionImpl::LoadTable(const std::string& stored) 
       cols.push_back(std::move(col));
     }
   }
-  {
+  // A file no change was made in through the engine has none of its tables.
+  if (HasSystemTables()) {
     sqlite3_stmt* s = Prepare(
         "SELECT FieldName, Ordinal, Required, AllowZeroLength, Attributes FROM MSysFields WHERE TableName=?1");
     Stmt use(s);
@@ -133,9 +136,11 @@ const std::vector<std::pair<std::string, std::string>>& ConnectionImpl::Queries(
   CheckCatalog();
   if (!queries_) {
     std::vector<std::pair<std::string, std::string>> list;
-    sqlite3_stmt* s = Prepare("SELECT Name, SQL FROM MSysQueries ORDER BY Name COLLATE NOCASE");
-    Stmt use(s);
-    while (sqlite3_step(s) == SQLITE_ROW) list.emplace_back(ColumnText(s, 0), ColumnText(s, 1));
+    if (HasSystemTables()) {
+      sqlite3_stmt* s = Prepare("SELECT Name, SQL FROM MSysQueries ORDER BY Name COLLATE NOCASE");
+      Stmt use(s);
+      while (sqlite3_step(s) == SQLITE_ROW) list.emplace_back(ColumnText(s, 0), ColumnText(s, 1));
+    }
     queries_ = std::move(list);
   }
   return *queries_;
@@ -181,7 +186,7 @@ std::vector<IndexInfo> ConnectionImpl::IndexesOf(std::string table) {
     bool primary, unique;
   };
   std::vector<Managed> managed;
-  {
+  if (HasSystemTables()) {
     sqlite3_stmt* s =
         Prepare("SELECT IndexName, SqliteIndexName, IsPrimary, IsUnique FROM MSysIndexes WHERE TableName=?1");
     Stmt use(s);
@@ -230,6 +235,7 @@ std::vector<IndexInfo> ConnectionImpl::IndexesOf(std::string table) {
 
 std::vector<PropertyInfo> ConnectionImpl::PropertiesOf(std::string table, std::string field) {
   std::vector<PropertyInfo> out;
+  if (!HasSystemTables()) return out;
   sqlite3_stmt* s = Prepare(
       "SELECT Name, Type, Value FROM MSysProperties WHERE TableName=?1 AND FieldName=?2 ORDER BY rowid");
   Stmt use(s);
@@ -284,6 +290,7 @@ void ConnectionImpl::WriteOrdinals(std::string table, const std::vector<std::str
 }
 
 bool ConnectionImpl::StoredOrdinals(std::string table) {
+  if (!HasSystemTables()) return false;
   sqlite3_stmt* s = Prepare("SELECT 1 FROM MSysFields WHERE TableName=?1 AND Ordinal IS NOT NULL LIMIT 1");
   Stmt use(s);
   BindText(s, 1, table);

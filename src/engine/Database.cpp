@@ -79,12 +79,7 @@ class DatabaseImpl : public DatabaseObject {
  public:
   explicit DatabaseImpl(std::shared_ptr<ConnectionImpl> conn)
       : conn_(std::move(conn)), tableDefs_(conn_), queryDefs_(conn_) {}
-  ~DatabaseImpl() override {
-    try {
-      conn_->Flush();
-    } catch (const Error&) {
-    }
-  }
+  ~DatabaseImpl() override { conn_->Flush(); }
 
   std::string Name() override { return conn_->Path(); }
   TableDefs& GetTableDefs() override {
@@ -114,11 +109,11 @@ class DatabaseImpl : public DatabaseObject {
   void Execute(const std::string& sql) override {
     Live();
     affected_ = 0;
-    conn_->Flush();  // a statement runs and commits on its own
+    conn_->FlushNow();  // a statement runs and commits on its own
     affected_ = sql::Execute(conn_, sql);
   }
   long RecordsAffected() override { return affected_; }
-  void Close() override { conn_->Close(); }
+  void Close() override { conn_->CloseChecked(); }
   void BeginTrans() override {
     Live();
     conn_->Begin();
@@ -127,10 +122,9 @@ class DatabaseImpl : public DatabaseObject {
     Live();
     conn_->Commit();
   }
-  void Rollback() override {
-    Live();
-    conn_->Rollback();
-  }
+  // Not through Live: rolling back must work while SQLite's own rollback
+  // or a failed commit waits to be reported.
+  void Rollback() override { conn_->Rollback(); }
 
   bool IsOpen() const { return conn_->IsOpen(); }
 

@@ -105,23 +105,35 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   static std::shared_ptr<ConnectionImpl> Open(const std::string& path);
   ~ConnectionImpl() override;
 
-  sqlite3* Handle() override;
   std::string Path() override { return path_; }
   const TableInfo* FindTable(std::string_view name) override;
   std::optional<std::string> FindQuery(std::string_view name) override;
   std::string QueryName(std::string_view name) override;
   void SchemaChanged() override;
   void RegisterTable(const TableInfo& table) override;
+  // The handle, after the checks every engine call makes first: the file is
+  // open, no failure is still waiting to be reported (a batch that could not
+  // be committed), and SQLite has not rolled back on its own a transaction
+  // the caller still has open (then its error is raised until Rollback).
+  sqlite3* Handle() override;
+  sqlite3* RawHandle() noexcept override { return db_; }
   // Per-row recordset work runs in batches: one transaction that is
   // committed when a recordset reaches either end or closes, after a short
-  // time or many rows, before every schema change and before any error
-  // surfaces. Flush commits the open batch.
-  void Flush() override;
+  // time or many rows, before every schema change, statement and
+  // transaction, and when the database closes. FlushNow commits the open
+  // batch and raises when that fails; Flush (the close paths) never raises
+  // and keeps the failure for the next engine call.
+  void Flush() noexcept override;
+  void FlushNow();
   void BatchRead();
   void BatchWrite();
 
   bool IsOpen() const override { return db_ != nullptr; }
-  void Close();
+  // Closes without raising (a failure to commit is lost with the handle).
+  void Close() noexcept;
+  // Closes after committing what is pending; raises what could not be
+  // written or was still waiting to be reported, the file closed either way.
+  void CloseChecked();
 
   // Catalog.
   std::vector<std::string> TableNames();
@@ -171,7 +183,16 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   ConnectionImpl() = default;
   bool BatchHasRoom();
   void StartBatch(bool writes);
+  // Before a schema change: the batch committed, the engine's own tables
+  // there (a file is written only once something is changed in it).
+  void BeginSchemaWrite();
   void EnsureSystemTables();
+  bool HasSystemTables();
+  // Remembers that SQLite has rolled back on its own what the engine still
+  // counts as open (a batch or the caller's transaction).
+  void NoticeOwnRollback();
+  void SetRunJournal();
+  void RestoreJournal() noexcept;
   void CheckCatalog();
   std::unique_ptr<TableInfo> LoadTable(const std::string& storedName);
   std::optional<std::string> StoredTableName(std::string_view name);
@@ -186,7 +207,15 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
 
   sqlite3* db_ = nullptr;
   std::string path_;
-  std::unordered_map<std::string, sqlite3_stmt*> stmts_;
+  struct CachedStmt {
+    sqlite3_stmt* stmt;
+    std::uint64_t lastUse;
+  };
+  static constexpr std::size_t kMaxCachedStatements = 256;
+  static constexpr std::uint64_t kRecentStatements = 32;
+  void EvictStatements();
+  std::unordered_map<std::string, CachedStmt> stmts_;
+  std::uint64_t useClock_ = 0;
   // Catalog cache, valid while the schema cookie is unchanged and no
   // engine table was written since it was read.
   std::unordered_map<std::string, std::unique_ptr<TableInfo>> tables_;
@@ -196,17 +225,23 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   std::int64_t metaGeneration_ = 0;
   int transDepth_ = 0;
   int nextId_ = 0;
-  bool wal_ = false;
+  bool wal_ = false;  // the file is kept in WAL by its owner
+  std::optional<bool> systemTables_;  // known while the schema is unchanged
+  // A failure not reported yet (a batch that could not be committed from a
+  // close path), raised by the next engine call.
+  std::optional<Error> kept_;
+  // SQLite rolled back the caller's transaction on its own; every call but
+  // Rollback raises this until the caller has rolled back every level.
+  std::optional<Error> undone_;
   bool batch_ = false;
   bool batchWrites_ = false;
   int batchOps_ = 0;
   std::chrono::steady_clock::time_point batchStart_;
 };
 
-// Commits every open batch (before an error surfaces, and at exit).
-void FlushAllBatches() noexcept;
-// Takes a closing connection off the list of open batches.
-void ForgetBatch(ConnectionImpl* c);
+// COMMIT or RELEASE that waits a few seconds for readers of the file to
+// finish (a rollback journal needs them gone to commit); SQLite's code.
+int ExecWaitingForReaders(sqlite3* db, const std::string& sql);
 
 std::shared_ptr<ConnectionImpl> AsImpl(const std::shared_ptr<Connection>& conn);
 

@@ -42,6 +42,7 @@ std::string Describe(long number) {
     case kErrReadOnly: return "Cannot update. Database or object is read-only.";
     case kErrLocked: return "The table or database is locked by another user.";
     case kErrDiskOrNetwork: return "Disk or network error.";
+    case kErrDiskFull: return "Not enough space on disk.";
     case kErrFileNotFound: return "Could not find file.";
     case kErrUnrecognizedFormat: return "Unrecognized database format.";
     case kErrObjectInvalid: return "Object invalid or no longer set.";
@@ -63,8 +64,8 @@ std::string Describe(long number) {
 }
 
 void RaiseText(long number, const std::string& fullDescription) {
-  // What was written before the failure stays written.
-  FlushAllBatches();
+  // Raising commits nothing: pending row writes are committed where their
+  // caller lets go of them (it may be inside an SQLite callback here).
   Error err(number, fullDescription);
   EngineErrors::Set({err});
   throw err;
@@ -102,8 +103,12 @@ void Raise(long number, const std::string& detail) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
       Raise(kErrUnrecognizedFormat, detail);
-    case SQLITE_IOERR:
+    // A full or failing disk is reported in the words users know from the
+    // product's own engine, without SQLite's detail.
     case SQLITE_FULL:
+      Raise(kErrDiskFull);
+    case SQLITE_IOERR:
+      Raise(kErrDiskOrNetwork);
     case SQLITE_CANTOPEN:
       Raise(kErrDiskOrNetwork, detail);
     case SQLITE_READONLY:

@@ -33,6 +33,7 @@ inline constexpr long kErrRecordDeleted = 3167;      // record is deleted
 inline constexpr long kErrReadOnly = 3027;           // database or object is read-only
 inline constexpr long kErrLocked = 3008;             // table or database locked by another user
 inline constexpr long kErrDiskOrNetwork = 3043;      // disk or network error
+inline constexpr long kErrDiskFull = 3026;           // not enough space on disk
 inline constexpr long kErrFileNotFound = 3024;       // file not found
 inline constexpr long kErrUnrecognizedFormat = 3343; // not a database in our format (damaged)
 inline constexpr long kErrObjectInvalid = 3420;      // object invalid or no longer set

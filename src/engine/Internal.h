@@ -60,8 +60,12 @@ class Connection {
   // sizes, attributes), columns already created in SQLite.
   virtual void RegisterTable(const TableInfo& table) = 0;
 
-  // Makes every pending per-row write durable before an error surfaces.
-  virtual void Flush() = 0;
+  // The SQLite handle without the checks of Handle, for clean-up paths
+  // that must not raise (nullptr once closed).
+  virtual sqlite3* RawHandle() noexcept = 0;
+  // Commits the pending per-row writes. Never raises: a failure is kept and
+  // raised by the next engine call.
+  virtual void Flush() noexcept = 0;
   // False once the file has been closed; every other call then raises 3420.
   virtual bool IsOpen() const = 0;
 };

@@ -1,12 +1,15 @@
 // Opening and closing a database file.
 //
 // Owns the SQLite handle of a connection: the checks that refuse a missing,
-// foreign, damaged, read-only or locked file before anything is written to
-// it, the journal mode, and the engine's own tables. It must never create a
-// file or change one it refuses; the probes only read.
+// foreign, damaged, read-only or locked file (or one in a folder that cannot
+// be written), the journal mode, and the engine's own tables. Opening never
+// creates or changes a file: the probes only read, and the engine's own
+// tables are created by the first change made through the engine.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "engine/EngineImpl.h"
@@ -39,25 +42,45 @@ const char* const kSystemTableNames[] = {"MSysQueries", "MSysFields", "MSysPrope
 
 namespace {
 
+constexpr int kCacheKiB = 8192;  // page cache, the same for every database size
+
 // Refuses a missing file, a folder, or anything that is not an SQLite
 // database before SQLite sees it, so a refused file is never touched.
-void RefuseForeignFile(const std::string& path) {
+// Returns whether the file is stored in WAL mode (header bytes 18 and 19).
+bool RefuseForeignFile(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) Raise(kErrFileNotFound, path);
   if (S_ISDIR(st.st_mode)) Raise(kErrCannotOpen, path);
   std::ifstream in(path, std::ios::binary);
   if (!in) Raise(kErrCannotOpen, path);
-  char header[16] = {};
+  char header[20] = {};
   in.read(header, sizeof header);
   if (in.gcount() != static_cast<std::streamsize>(sizeof header) ||
       std::memcmp(header, "SQLite format 3\0", 16) != 0)
     Raise(kErrUnrecognizedFormat, path);
+  return header[18] == 2;
 }
 
-// Probes for another process's lock and for damage without writing: a
-// reserved lock is refused while anyone else writes or holds the file.
-// Closes the handle when it refuses.
-void ProbeLockAndDamage(sqlite3* db, const std::string& path) {
+// The first write needs the file writable and, for its journal, the folder
+// too; both are checked now so the run never starts on a file it cannot
+// change.
+void RefuseUnwritable(sqlite3* db, const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  const char* why = nullptr;
+  if (sqlite3_db_readonly(db, "main") == 1 || ::access(path.c_str(), W_OK) != 0)
+    why = " (read-only)";
+  else if (::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0)
+    why = " (the folder cannot be written)";
+  if (!why) return;
+  sqlite3_close_v2(db);
+  Raise(kErrCannotOpen, path + why);
+}
+
+// Probes for another process and for damage without writing. With a
+// rollback journal the run's first commit needs every other reader gone, so
+// the probe takes the exclusive lock; in WAL only another writer is in the
+// way. Closes the handle when it refuses.
+void ProbeLockAndDamage(sqlite3* db, const std::string& path, bool wal) {
   auto fail = [&](int code) {
     std::string msg = sqlite3_errmsg(db);
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -68,32 +91,36 @@ void ProbeLockAndDamage(sqlite3* db, const std::string& path) {
       default: Raise(kErrCannotOpen, path + " (" + msg + ")");
     }
   };
-  int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  int rc = sqlite3_exec(db, wal ? "BEGIN IMMEDIATE" : "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db));
   rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db));
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-// Per-row writes stay cheap with a write-ahead log; NORMAL sync keeps the
-// file consistent after a crash. If another reader blocks the switch the
-// file keeps its journal mode. Returns whether the log is in use.
-bool UseWriteAheadLog(sqlite3* db) {
-  bool wal = false;
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
-    const unsigned char* mode = sqlite3_column_text(s, 0);
-    wal = mode && SameName(reinterpret_cast<const char*>(mode), "wal");
-  }
-  sqlite3_finalize(s);
-  sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  return wal;
-}
-
 }  // namespace
 
+// The file stays in the journal mode it has: the product's other computers
+// open it over the network, where a write-ahead log does not work, and a
+// run that is killed must not leave the file in another mode. A rollback
+// journal is truncated rather than deleted while the run commits, and every
+// commit is synced in full, the only safe setting for a rollback journal; a
+// file in WAL syncs at checkpoints, which is safe there. Nothing of this is
+// stored in the file.
+void ConnectionImpl::SetRunJournal() {
+  sqlite3_exec(db_, wal_ ? "PRAGMA synchronous=NORMAL" : "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL",
+               nullptr, nullptr, nullptr);
+  sqlite3_exec(db_, ("PRAGMA cache_size=-" + std::to_string(kCacheKiB)).c_str(), nullptr, nullptr, nullptr);
+}
+
+void ConnectionImpl::RestoreJournal() noexcept {
+  // Back to deleting the journal, which also removes the truncated one.
+  if (!wal_ && sqlite3_get_autocommit(db_))
+    sqlite3_exec(db_, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+}
+
 std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
-  RefuseForeignFile(path);
+  const bool wal = RefuseForeignFile(path);
   std::shared_ptr<ConnectionImpl> conn(new ConnectionImpl());
   conn->path_ = path;
   sqlite3* db = nullptr;
@@ -106,58 +133,74 @@ std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
     Raise(kErrCannotOpen, path);
   }
   sqlite3_extended_result_codes(db, 1);
-  if (sqlite3_db_readonly(db, "main") == 1) {
-    sqlite3_close_v2(db);
-    Raise(kErrCannotOpen, path + " (read-only)");
-  }
+  RefuseUnwritable(db, path);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  ProbeLockAndDamage(db, path);
-  conn->wal_ = UseWriteAheadLog(db);
-
+  ProbeLockAndDamage(db, path, wal);
   conn->db_ = db;
-  try {
-    conn->EnsureSystemTables();
-  } catch (...) {
-    conn->Close();
-    throw;
-  }
+  conn->wal_ = wal;
+  conn->SetRunJournal();
   sql::RegisterFunctions(db);
   return conn;
 }
 
 ConnectionImpl::~ConnectionImpl() { Close(); }
 
-void ConnectionImpl::Close() {
+void ConnectionImpl::Close() noexcept {
   if (!db_) return;
-  try {
-    Flush();
-  } catch (const Error&) {
-  }
-  ForgetBatch(this);
-  for (auto& [text, stmt] : stmts_) sqlite3_finalize(stmt);
+  Flush();
+  // A transaction the caller left open is undone, as closing does.
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  for (auto& [text, cached] : stmts_) sqlite3_finalize(cached.stmt);
   stmts_.clear();
+  RestoreJournal();
   sqlite3_close_v2(db_);
   db_ = nullptr;
   tables_.clear();
   tableNames_.reset();
   queries_.reset();
+  systemTables_.reset();
   transDepth_ = 0;
+  batch_ = false;
+  undone_.reset();
 }
 
-sqlite3* ConnectionImpl::Handle() {
-  if (!db_) Raise(kErrObjectInvalid, "the database is closed");
-  return db_;
+void ConnectionImpl::CloseChecked() {
+  if (!db_) return;
+  std::optional<Error> failure = kept_;
+  kept_.reset();
+  if (!failure) {
+    try {
+      FlushNow();
+    } catch (const Error& e) {
+      failure = e;
+    }
+  }
+  if (!failure && kept_) failure = kept_;
+  Close();
+  if (failure) RaiseText(failure->Number(), failure->Description());
+}
+
+bool ConnectionImpl::HasSystemTables() {
+  if (!systemTables_) {
+    bool all = true;
+    for (const char* name : kSystemTableNames)
+      if (!StoredTableName(name)) all = false;
+    systemTables_ = all;
+  }
+  return *systemTables_;
 }
 
 void ConnectionImpl::EnsureSystemTables() {
-  bool missing = false;
-  for (const char* name : kSystemTableNames)
-    if (!StoredTableName(name)) missing = true;
-  if (!missing) return;
+  if (HasSystemTables()) return;
   Savepoint sp(*this);
   for (const char* sql : kSystemTablesSql) Exec(sql);
   sp.Commit();
   SchemaChanged();
+}
+
+void ConnectionImpl::BeginSchemaWrite() {
+  FlushNow();
+  EnsureSystemTables();
 }
 
 std::shared_ptr<ConnectionImpl> AsImpl(const std::shared_ptr<Connection>& conn) {

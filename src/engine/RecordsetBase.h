@@ -114,7 +114,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
       pos_ = Count();
       eof_ = true;
       bof_ = Count() == 0;
-      conn_->Flush();  // the end of a record loop
+      conn_->FlushNow();  // the end of a record loop
     }
   }
   void MovePrevious() override {
@@ -129,7 +129,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
       pos_ = -1;
       bof_ = true;
       eof_ = Count() == 0;
-      conn_->Flush();
+      conn_->FlushNow();
     }
   }
   void MoveFirst() override {
@@ -165,16 +165,10 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
     if (closed_) return;
     closed_ = true;
     ReleaseRows();
-    if (conn_->IsOpen()) conn_->Flush();
+    // Never raises: a failure to commit waits for the next engine call.
+    conn_->Flush();
   }
-  ~RsBase() override {
-    if (conn_->IsOpen()) {
-      try {
-        conn_->Flush();
-      } catch (const Error&) {
-      }
-    }
-  }
+  ~RsBase() override { conn_->Flush(); }
 
   // Field access, by column index.
   Variant ValueAt(int i) {

@@ -24,7 +24,7 @@ std::string ColumnDefinition(const ColumnInfo& c) {
 
 void ConnectionImpl::CreateTable(std::string name, const std::vector<NewColumn>& columns,
                                  const std::vector<IndexSpec>& indexes) {
-  Flush();
+  BeginSchemaWrite();
   std::string sql = "CREATE TABLE " + QuoteId(name) + " (";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i) sql += ", ";
@@ -49,7 +49,7 @@ void ConnectionImpl::CreateTable(std::string name, const std::vector<NewColumn>&
 }
 
 void ConnectionImpl::DropTable(std::string name) {
-  Flush();
+  BeginSchemaWrite();
   auto stored = StoredTableName(name);
   if (!stored) Raise(kErrItemNotFound, name);
   if (IsSystemName(*stored)) Raise(kErrInvalidOperation, "the engine's own tables cannot be deleted");
@@ -67,7 +67,7 @@ void ConnectionImpl::DropTable(std::string name) {
 }
 
 void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   if (t.Find(column.info.name) >= 0) Raise(kErrFieldDefinedTwice, column.info.name);
   bool ordinals = StoredOrdinals(t.name);
@@ -91,7 +91,7 @@ void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
 }
 
 void ConnectionImpl::DropColumn(std::string table, std::string field) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -123,7 +123,7 @@ void ConnectionImpl::DropColumn(std::string table, std::string field) {
 }
 
 void ConnectionImpl::RenameColumn(std::string table, std::string field, std::string newName) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -149,7 +149,7 @@ void ConnectionImpl::RenameColumn(std::string table, std::string field, std::str
 }
 
 void ConnectionImpl::MoveColumn(std::string table, std::string field, int position) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -167,7 +167,7 @@ void ConnectionImpl::MoveColumn(std::string table, std::string field, int positi
 
 void ConnectionImpl::SetColumnFlags(std::string table, std::string field, bool required,
                                     bool allowZeroLength, long attributes) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   int i = t.Find(field);
   if (i < 0) Raise(kErrItemNotFound, field);
@@ -199,6 +199,7 @@ void ConnectionImpl::SetColumnFlags(std::string table, std::string field, bool r
 }
 
 void ConnectionImpl::AddProperty(std::string table, std::string field, const PropertyInfo& prop) {
+  BeginSchemaWrite();
   for (const PropertyInfo& p : PropertiesOf(table, field))
     if (SameName(p.name, prop.name)) Raise(kErrCannotAppend, prop.name);
   sqlite3_stmt* s = Prepare("INSERT INTO MSysProperties(TableName, FieldName, Name, Type, Value) VALUES (?1, ?2, ?3, ?4, ?5)");
@@ -213,6 +214,7 @@ void ConnectionImpl::AddProperty(std::string table, std::string field, const Pro
 }
 
 void ConnectionImpl::DeleteProperty(std::string table, std::string field, std::string name) {
+  BeginSchemaWrite();
   sqlite3_stmt* s = Prepare("DELETE FROM MSysProperties WHERE TableName=?1 AND FieldName=?2 AND Name=?3");
   Stmt use(s);
   BindText(s, 1, table);
@@ -275,7 +277,7 @@ void ConnectionImpl::CreateIndexNoSave(std::string table, const IndexSpec& spec)
 }
 
 void ConnectionImpl::CreateIndex(std::string table, const IndexSpec& spec) {
-  Flush();
+  BeginSchemaWrite();
   Savepoint sp(*this);
   CreateIndexNoSave(table, spec);
   if (spec.primary) RebuildTriggers(Table(table).name);
@@ -284,7 +286,7 @@ void ConnectionImpl::CreateIndex(std::string table, const IndexSpec& spec) {
 }
 
 void ConnectionImpl::DropIndex(std::string table, std::string name) {
-  Flush();
+  BeginSchemaWrite();
   TableInfo t = Table(table);
   for (const IndexInfo& ix : IndexesOf(t.name)) {
     if (!SameName(ix.name, name)) continue;
@@ -308,7 +310,7 @@ void ConnectionImpl::DropIndex(std::string table, std::string name) {
 }
 
 void ConnectionImpl::CreateQuery(std::string name, const std::string& sql) {
-  Flush();
+  BeginSchemaWrite();
   bool isTable = false;
   if (NameTaken(name, isTable)) Raise(kErrObjectExists, name);
   sqlite3_stmt* s = Prepare("INSERT INTO MSysQueries(Name, SQL) VALUES (?1, ?2)");
@@ -323,7 +325,7 @@ void ConnectionImpl::CreateQuery(std::string name, const std::string& sql) {
 }
 
 void ConnectionImpl::DeleteQuery(std::string name) {
-  Flush();
+  BeginSchemaWrite();
   std::string stored;
   for (const auto& [n, text] : Queries())
     if (SameName(n, name)) stored = n;
@@ -339,6 +341,7 @@ void ConnectionImpl::DeleteQuery(std::string name) {
 }
 
 void ConnectionImpl::RegisterTable(const TableInfo& table) {
+  EnsureSystemTables();
   Savepoint sp(*this);
   bool autoInc = false;
   for (const ColumnInfo& c : table.columns) {

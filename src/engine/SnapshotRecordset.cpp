@@ -1,16 +1,16 @@
 // Read-only recordsets over any SELECT (joins, expressions, aggregates):
 // the rows are taken when the recordset opens.
 //
-// Small results stay in memory; past kSnapshotCellsInMemory values the
-// SELECT runs again into a temporary table, so no big result is held
-// whole. Every edit raises 3027.
+// Small results stay in memory; past kSnapshotBytesInMemory (counted by
+// what the values take, so long texts count for what they are) the SELECT
+// runs again into a temporary table, so no big result is held whole. Every edit raises 3027.
 #include "engine/RecordsetBase.h"
 
 namespace qrw::engine {
 
 namespace {
 
-constexpr std::int64_t kSnapshotCellsInMemory = 200000;
+constexpr std::size_t kSnapshotBytesInMemory = std::size_t{4} << 20;
 
 // --------------------------------------------------------------- snapshots
 
@@ -24,15 +24,19 @@ class SnapshotRs : public RsBase {
     Stmt s;
     s.Prepare(conn_->Handle(), selectSql);
     int width = static_cast<int>(columns_.size());
-    std::int64_t limit = kSnapshotCellsInMemory / std::max(width, 1);
+    std::size_t bytes = 0;
     for (;;) {
       int rc = sqlite3_step(s.get());
       if (rc == SQLITE_DONE) return;
       if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
-      if (static_cast<std::int64_t>(rows_.size()) >= limit) break;
+      if (bytes >= kSnapshotBytesInMemory) break;
       std::vector<Variant> row(columns_.size());
       int n = std::min(width, sqlite3_column_count(s.get()));
-      for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = ReadValue(s.get(), i, columns_[static_cast<std::size_t>(i)].type);
+      bytes += sizeof(row) + row.size() * sizeof(Variant);
+      for (int i = 0; i < n; ++i) {
+        row[static_cast<std::size_t>(i)] = ReadValue(s.get(), i, columns_[static_cast<std::size_t>(i)].type);
+        bytes += static_cast<std::size_t>(sqlite3_column_bytes(s.get(), i));
+      }
       rows_.push_back(std::move(row));
     }
     // Too big to hold: take the rows again into a temporary table.
@@ -88,7 +92,7 @@ class SnapshotRs : public RsBase {
     read_.Reset();
     rows_.clear();
     if (!temp_.empty() && conn_->IsOpen())
-      sqlite3_exec(conn_->Handle(), ("DROP TABLE IF EXISTS temp." + QuoteId(temp_)).c_str(), nullptr, nullptr, nullptr);
+      sqlite3_exec(conn_->RawHandle(), ("DROP TABLE IF EXISTS temp." + QuoteId(temp_)).c_str(), nullptr, nullptr, nullptr);
     temp_.clear();
   }
 

@@ -1,10 +1,13 @@
 // Prepared statements: the connection's cache and the one wrapper (Stmt).
 //
 // The cache keeps the statements the engine runs again and again (catalog
-// reads, row reads and writes) prepared once per connection; every use goes
+// reads, row reads and writes) prepared once per connection, at most a few
+// hundred of them (the least lately used go); every use goes
 // through a Stmt, which resets the statement when the use ends. A statement
 // must never stay active between engine calls: an active statement keeps a
 // read transaction open and blocks commits.
+#include <algorithm>
+
 #include "engine/EngineImpl.h"
 
 namespace qrw::engine {
@@ -12,7 +15,10 @@ namespace qrw::engine {
 sqlite3_stmt* ConnectionImpl::Prepare(const std::string& sql) {
   sqlite3* db = Handle();
   auto it = stmts_.find(sql);
-  if (it != stmts_.end()) return it->second;
+  if (it != stmts_.end()) {
+    it->second.lastUse = ++useClock_;
+    return it->second.stmt;
+  }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
                               nullptr);
@@ -20,8 +26,26 @@ sqlite3_stmt* ConnectionImpl::Prepare(const std::string& sql) {
     sqlite3_finalize(stmt);
     RaiseSqlite(rc);
   }
-  stmts_.emplace(sql, stmt);
+  if (stmts_.size() >= kMaxCachedStatements) EvictStatements();
+  stmts_.emplace(sql, CachedStmt{stmt, ++useClock_});
   return stmt;
+}
+
+void ConnectionImpl::EvictStatements() {
+  // Some callers build a statement per set of fields they write, so the
+  // cache keeps only the statements used most lately. A statement handed
+  // out among the last few may still be in its caller's hands, and one
+  // that is running is in use: neither goes.
+  std::vector<std::pair<std::uint64_t, std::string>> old;
+  for (const auto& [text, c] : stmts_)
+    if (c.lastUse + kRecentStatements < useClock_ && !sqlite3_stmt_busy(c.stmt)) old.emplace_back(c.lastUse, text);
+  std::sort(old.begin(), old.end());
+  std::size_t drop = std::min(old.size(), kMaxCachedStatements / 2);
+  for (std::size_t i = 0; i < drop; ++i) {
+    auto it = stmts_.find(old[i].second);
+    sqlite3_finalize(it->second.stmt);
+    stmts_.erase(it);
+  }
 }
 
 void ConnectionImpl::Exec(const std::string& sql) {

@@ -51,7 +51,7 @@ class KeyList {
     insert_.Reset();
     select_.Reset();
     if (spilled_ && conn_->IsOpen())
-      sqlite3_exec(conn_->Handle(), ("DROP TABLE IF EXISTS temp." + QuoteId(table_)).c_str(), nullptr, nullptr,
+      sqlite3_exec(conn_->RawHandle(), ("DROP TABLE IF EXISTS temp." + QuoteId(table_)).c_str(), nullptr, nullptr,
                    nullptr);
     spilled_ = false;
     mem_.clear();
