@@ -203,12 +203,13 @@ void ConnectionImpl::Commit() {
     return;
   }
   Error e = ErrorFor(db_, rc);
-  // Still open (readers kept it from committing) or undone by SQLite: either
-  // way the caller's Rollback ends it.
-  if (sqlite3_get_autocommit(db_)) {
-    undone_ = e;
-    SchemaChanged();
-  }
+  // A transaction that could not be committed is over: nothing of it is
+  // stored, and what the caller does next must not run as if it were still
+  // inside it. The caller's Rollback ends it quietly; until then every call
+  // raises this error.
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  undone_ = e;
+  SchemaChanged();
   RaiseAgain(e);
 }
 
