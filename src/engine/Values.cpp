@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/EngineImpl.h"
+#include "platform/SqlQuoting.h"
 
 namespace qrw::engine {
 
@@ -27,25 +28,9 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string QuoteId(std::string_view name) {
-  std::string out = "\"";
-  for (char ch : name) {
-    if (ch == '"') out += '"';
-    out += ch;
-  }
-  out += '"';
-  return out;
-}
+std::string QuoteId(std::string_view name) { return sqltext::InDoubleQuotes(name); }
 
-std::string QuoteText(std::string_view text) {
-  std::string out = "'";
-  for (char ch : text) {
-    if (ch == '\'') out += '\'';
-    out += ch;
-  }
-  out += '\'';
-  return out;
-}
+std::string QuoteText(std::string_view text) { return sqltext::InSingleQuotes(text); }
 
 int TableInfo::Find(std::string_view column) const {
   for (std::size_t i = 0; i < columns.size(); ++i)
