@@ -46,6 +46,18 @@ std::string QuoteText(std::string_view text);
 std::string ColumnText(sqlite3_stmt* stmt, int column);
 void BindText(sqlite3_stmt* stmt, int index, const std::string& text);
 
+// A result column's value as SQLite stores it (bytes point into the
+// statement until it steps on), and that value read as a field of a type:
+// ReadValue(stmt, column, type) is ReadValue(StoredValueOf(stmt, column), type).
+struct StoredValue {
+  int storage = SQLITE_NULL;
+  std::int64_t i = 0;
+  double d = 0;
+  std::string_view bytes;
+};
+StoredValue StoredValueOf(sqlite3_stmt* stmt, int column);
+Variant ReadValue(const StoredValue& value, int fieldType);
+
 // The engine's own tables (MSysFields, ...) start with "MSys".
 bool IsSystemName(std::string_view name);
 

@@ -59,7 +59,7 @@ std::int64_t ConnectionImpl::DataStamp() {
   // Our own writes, schema changes, and (as far as SQLite has noticed)
   // other connections' commits.
   unsigned int others = 0;
-  sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &others);
+  sqlite3_file_control(db, nullptr, SQLITE_FCNTL_DATA_VERSION, &others);  // nullptr: the main file
   return static_cast<std::int64_t>(sqlite3_total_changes64(db)) + (metaGeneration_ << 40) +
          (static_cast<std::int64_t>(others) << 20);
 }

@@ -202,33 +202,50 @@ Variant NumberFromStorage(double d, int type) {
   }
 }
 
-std::string ColumnBlob(sqlite3_stmt* stmt, int column) {
-  const void* p = sqlite3_column_blob(stmt, column);
-  int n = sqlite3_column_bytes(stmt, column);
-  return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
-}
-
 }  // namespace
 
-Variant ReadValue(sqlite3_stmt* stmt, int column, int fieldType) {
-  int storage = sqlite3_column_type(stmt, column);
+StoredValue StoredValueOf(sqlite3_stmt* stmt, int column) {
+  StoredValue v;
+  v.storage = sqlite3_column_type(stmt, column);
+  if (v.storage == SQLITE_INTEGER) {
+    v.i = sqlite3_column_int64(stmt, column);
+  } else if (v.storage == SQLITE_FLOAT) {
+    v.d = sqlite3_column_double(stmt, column);
+  } else if (v.storage == SQLITE_TEXT || v.storage == SQLITE_BLOB) {
+    // The file's text is UTF-8, so a text's bytes and a blob's are read alike.
+    const void* p = v.storage == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(stmt, column))
+                                             : sqlite3_column_blob(stmt, column);
+    int n = sqlite3_column_bytes(stmt, column);
+    if (p) v.bytes = std::string_view(static_cast<const char*>(p), static_cast<std::size_t>(n));
+  }
+  return v;
+}
+
+Variant ReadValue(sqlite3_stmt* stmt, int column, int fieldType) { return ReadValue(StoredValueOf(stmt, column), fieldType); }
+
+Variant ReadValue(const StoredValue& value, int fieldType) {
+  const int storage = value.storage;
+  // What SQLite's own accessors give for the stored value.
+  auto asInt = [&] { return value.i; };
+  auto asDouble = [&] { return storage == SQLITE_INTEGER ? static_cast<double>(value.i) : value.d; };
+  auto asText = [&] { return std::string(value.bytes); };
   if (storage == SQLITE_NULL) return Variant::Null();
   switch (fieldType) {
     case dbBoolean:
-      if (storage == SQLITE_INTEGER) return Variant::Bool(sqlite3_column_int64(stmt, column) != 0);
-      if (storage == SQLITE_FLOAT) return Variant::Bool(sqlite3_column_double(stmt, column) != 0);
+      if (storage == SQLITE_INTEGER) return Variant::Bool(asInt() != 0);
+      if (storage == SQLITE_FLOAT) return Variant::Bool(asDouble() != 0);
       break;
     case dbByte: case dbInteger: case dbLong: case dbSingle: case dbDouble: case dbCurrency:
       if (storage == SQLITE_INTEGER) {
-        std::int64_t v = sqlite3_column_int64(stmt, column);
+        std::int64_t v = asInt();
         if (fieldType == dbCurrency && v > -922337203685477LL && v < 922337203685477LL)
           return Variant::CurrencyScaled(v * 10000);
         if (fieldType == dbDouble) return Variant::Double(static_cast<double>(v));
         return NumberFromStorage(static_cast<double>(v), fieldType);
       }
-      if (storage == SQLITE_FLOAT) return NumberFromStorage(sqlite3_column_double(stmt, column), fieldType);
+      if (storage == SQLITE_FLOAT) return NumberFromStorage(asDouble(), fieldType);
       if (storage == SQLITE_TEXT) {
-        Variant t = Variant::Text(ColumnText(stmt, column));
+        Variant t = Variant::Text(asText());
         if (t.IsNumeric()) {
           try {
             return NumberFromStorage(t.ToDouble(), fieldType);
@@ -240,24 +257,24 @@ Variant ReadValue(sqlite3_stmt* stmt, int column, int fieldType) {
       break;
     case dbDate:
       if (storage == SQLITE_TEXT) {
-        std::string s = ColumnText(stmt, column);
+        std::string s = asText();
         double serial = 0;
         if (IsoToDate(s, serial)) return Variant::Date(serial);
         return Variant::Text(std::move(s));
       }
       if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-        return Variant::Date(sqlite3_column_double(stmt, column));
+        return Variant::Date(asDouble());
       break;
     case dbText: case dbMemo:
-      if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) return Variant::Text(ColumnText(stmt, column));
+      if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) return Variant::Text(asText());
       if (storage == SQLITE_INTEGER) {
-        std::int64_t v = sqlite3_column_int64(stmt, column);
+        std::int64_t v = asInt();
         if (v >= INT32_MIN && v <= INT32_MAX) return Variant::Text(Variant::Long(static_cast<std::int32_t>(v)).ToText());
         return Variant::Text(std::to_string(v));
       }
-      return Variant::Text(Variant::Double(sqlite3_column_double(stmt, column)).ToText());
+      return Variant::Text(Variant::Double(asDouble()).ToText());
     case dbLongBinary:
-      if (storage == SQLITE_BLOB) return Variant::Text(ColumnBlob(stmt, column));
+      if (storage == SQLITE_BLOB) return Variant::Text(asText());
       break;
     default:
       break;
@@ -265,12 +282,12 @@ Variant ReadValue(sqlite3_stmt* stmt, int column, int fieldType) {
   // A value that does not fit the field's type: shown as it is stored.
   switch (storage) {
     case SQLITE_INTEGER: {
-      std::int64_t v = sqlite3_column_int64(stmt, column);
+      std::int64_t v = asInt();
       return NumberFromStorage(static_cast<double>(v), dbLong);
     }
-    case SQLITE_FLOAT: return Variant::Double(sqlite3_column_double(stmt, column));
-    case SQLITE_BLOB: return Variant::Text(ColumnBlob(stmt, column));
-    default: return Variant::Text(ColumnText(stmt, column));
+    case SQLITE_FLOAT: return Variant::Double(asDouble());
+    case SQLITE_BLOB: return Variant::Text(asText());
+    default: return Variant::Text(asText());
   }
 }
 

@@ -137,6 +137,8 @@ TExpr Translator::Aggregate(const qrw::sql::Expr& e, const FunctionDef& f, const
   }
   TExpr t = TypedExpr(std::string(f.sqlite) + "(" + arg + ")", type, size);
   t.aggregate = true;
+  const std::string_view fn = f.sqlite ? f.sqlite : "";
+  t.emptyIsNull = !f.step && (fn == "sum" || fn == "avg" || fn == "min" || fn == "max");
   return t;
 }
 

@@ -53,6 +53,7 @@ SelectSql Translator::Union(const SelectStmt& s, const Scope* parent) {
   }
 
   SelectSql out;
+  out.compound = compound;
   const std::string alias = NewAlias();
   out.from = " FROM (" + compound + ") AS " + sqltext::InDoubleQuotes(alias);
   Scope scope;
@@ -149,7 +150,11 @@ SelectSql Translator::Crosstab(const SelectStmt& s, const Scope* parent) {
     oc.info.type = cell.type == kTypeVariant ? dbText : cell.type;
     oc.info.size = cell.type == kTypeVariant || cell.type == dbText ? 255 : FixedSizeOf(cell.type);
     oc.info.name = pv.name;
-    oc.sql = "(CASE WHEN max(CASE WHEN " + pv.cond + " THEN 1 END) IS NULL THEN NULL ELSE " + V(cell) + " END)";
+    // A group without the value shows Null, not what the aggregate makes of
+    // no rows (Count's 0); Sum, Avg, Min and Max give Null there anyway.
+    oc.sql = cell.emptyIsNull ? V(cell)
+                              : "(CASE WHEN max(CASE WHEN " + pv.cond + " THEN 1 END) IS NULL THEN NULL ELSE " +
+                                    V(cell) + " END)";
     out.columns.push_back(std::move(oc));
   }
   if (!s.orderBy.empty()) {

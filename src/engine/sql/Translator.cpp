@@ -143,6 +143,9 @@ std::string SelectSql::SqlWith(const std::string& selectList, bool withOrder) co
 }
 
 std::string SelectSql::Sql() const {
+  if (!compound.empty() && !distinct && where.empty() && groupBy.empty() && having.empty() && orderBy.empty() &&
+      limit.empty())
+    return compound;
   std::string list;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i) list += ", ";

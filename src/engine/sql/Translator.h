@@ -65,6 +65,7 @@ struct TExpr {
   bool aggregate = false;  // contains an aggregate function
   bool isNull = false;     // the literal Null
   bool constant = false;   // a literal
+  bool emptyIsNull = false;  // an aggregate that gives Null over no rows at all
   // A condition "(x AND y)" or "(x OR y)" ('&' or '|'): a chain of the same
   // operator extends it inside its parentheses, because SQLite's parser
   // refuses parentheses nested about a hundred deep.
@@ -100,6 +101,9 @@ struct SelectSql {
   std::string baseTable;
   std::string baseRowid;  // SQL of that table's rowid
   int baseSource = 0;     // that table's place among the sources
+  // A UNION's compound SELECT, its columns named c0, c1, ...; the whole
+  // statement when nothing is added around it.
+  std::string compound;
 
   // SELECT with the given select list (every column by default, named c0,
   // c1, ... so that duplicate or odd names cannot clash).
