@@ -78,15 +78,19 @@ void ImportQueries(jet::File& source, Database& db, Report& report) {
   struct Made {
     std::string name, sql;
     jet::QueryKind kind;
+    std::vector<std::string> notes;
   };
   std::vector<Made> made;
+  std::vector<std::string> sources;
+  for (const jet::CatalogEntry& e : source.Catalog())
+    if (IsUserTable(e) || e.type == 5) sources.push_back(e.name);
   for (const jet::CatalogEntry& e : source.Catalog()) {
     if (e.type != 5) continue;
     if (e.name.rfind("~", 0) == 0) {
       report.notKept.push_back("hidden query " + e.name + " (the record source of a form or report)");
       continue;
     }
-    jet::RebuiltQuery q = jet::RebuildQuery(rows[e.id]);
+    jet::RebuiltQuery q = jet::RebuildQuery(rows[e.id], sources);
     for (const std::string& n : q.notKept) report.notKept.push_back("query " + e.name + ": " + n);
     if (q.kind == jet::QueryKind::Unknown || q.sql.empty()) {
       report.notKept.push_back("query " + e.name + " (its text cannot be rebuilt)");
@@ -95,7 +99,7 @@ void ImportQueries(jet::File& source, Database& db, Report& report) {
     try {
       db->CreateQueryDef(e.name, q.sql);
       ++report.queries;
-      made.push_back({e.name, q.sql, q.kind});
+      made.push_back({e.name, q.sql, q.kind, q.notes});
     } catch (const Error& err) {
       report.notKept.push_back("query " + e.name + " (error " + std::to_string(err.Number()) + ": " +
                                err.Description() + ")");
@@ -106,6 +110,7 @@ void ImportQueries(jet::File& source, Database& db, Report& report) {
     QueryCheck c;
     c.name = m.name;
     c.kind = jet::QueryKindName(m.kind);
+    c.notes = m.notes;
     if (m.kind != jet::QueryKind::DataDefinition && m.kind != jet::QueryKind::PassThrough)
       Check(db, m.name, m.sql, m.kind, c);
     report.queryChecks.push_back(std::move(c));

@@ -27,6 +27,8 @@ struct TablePlan {
 };
 
 // Every user table of the source, with what its fields become.
+// A table of the file's user, not one of the product's own (MSys..., hidden).
+bool IsUserTable(const jet::CatalogEntry& e);
 std::vector<TablePlan> PlanTables(jet::File& source, Report& report);
 // The tables, fields and field properties, through the engine.
 void CreateTables(Database& db, const std::vector<TablePlan>& plans, Report& report);

@@ -11,11 +11,11 @@
 
 namespace qrw::import {
 
-namespace {
-
 bool IsUserTable(const jet::CatalogEntry& e) {
   return e.type == 1 && (e.flags & 0x80000002) == 0 && e.name.rfind("MSys", 0) != 0;
 }
+
+namespace {
 
 
 std::string Where(const std::string& table, const std::string& field) { return table + "." + field; }

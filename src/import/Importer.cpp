@@ -170,6 +170,7 @@ std::vector<std::string> Report::Lines() const {
                                                          : " rows it would change");
     else
       line += "error " + std::to_string(c.error) + ": " + c.errorText;
+    for (const std::string& n : c.notes) line += "; " + n;
     out.push_back(line);
   }
   for (const std::string& n : notKept) out.push_back("Not kept: " + n);

@@ -49,6 +49,7 @@ struct QueryCheck {
   long rows = 0;       // rows read, or rows an action query would change
   long error = 0;
   std::string errorText;
+  std::vector<std::string> notes;  // what its rebuilt text adds to the stored one
 };
 
 struct Report {

@@ -6,6 +6,8 @@
 // hold its two tables, as the product itself writes its FROM clauses.
 #include "import/JetQueries.h"
 
+#include <cctype>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -90,6 +92,113 @@ std::string FromClause(const std::vector<const QueryRow*>& tables, const std::ve
   std::vector<std::string> parts;
   for (auto& s : sources) parts.push_back(Render(*s));
   return Join(parts, ", ");
+}
+
+// --------------------------------------------- union members without FROM
+
+bool WordChar(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || (ch & 0x80); }
+
+bool SameWord(const std::string& a, const char* b) {
+  std::size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != b[i]) return false;
+  return true;
+}
+
+std::string Upper(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+// A member of a union as stored: where it starts and ends in the text,
+// whether it has a FROM of its own, where its first clause after the
+// select list begins, and the table names its fields are qualified with.
+struct Member {
+  std::size_t begin = 0, end = 0;
+  bool hasFrom = false, nested = false;
+  std::size_t clause = std::string::npos;
+  std::set<std::string> qualifiers;  // upper case
+  std::string qualifier;             // one of them as written
+};
+
+// Splits a union's text at its top-level UNION words. Literals, bracketed
+// names and parenthesised parts are stepped over as wholes, except that
+// the qualifiers inside parentheses still count.
+std::vector<Member> Members(const std::string& t) {
+  std::vector<Member> out(1);
+  int depth = 0, selects = 0;
+  std::string lastName;  // the name just read, for "name." qualifiers
+  for (std::size_t i = 0; i < t.size();) {
+    char ch = t[i];
+    if (ch == '"' || ch == '\'') {
+      std::size_t j = i + 1;
+      while (j < t.size() && !(t[j] == ch && (j + 1 >= t.size() || t[j + 1] != ch))) j += t[j] == ch ? 2 : 1;
+      i = j + 1;
+      lastName.clear();
+      continue;
+    }
+    if (ch == '[' || WordChar(ch)) {
+      std::size_t j = i;
+      std::string name;
+      if (ch == '[') {
+        j = t.find(']', i);
+        if (j == std::string::npos) j = t.size();
+        name = t.substr(i + 1, j - i - 1);
+        ++j;
+      } else {
+        while (j < t.size() && WordChar(t[j])) ++j;
+        name = t.substr(i, j - i);
+      }
+      Member& m = out.back();
+      if (ch != '[' && depth == 0) {
+        if (SameWord(name, "UNION")) {
+          m.end = i;
+          std::size_t k = j;
+          while (k < t.size() && std::isspace(static_cast<unsigned char>(t[k]))) ++k;
+          if (k + 3 <= t.size() && SameWord(t.substr(k, 3), "ALL") && (k + 3 == t.size() || !WordChar(t[k + 3]))) j = k + 3;
+          out.emplace_back().begin = j;
+          selects = 0;
+          lastName.clear();
+          i = j;
+          continue;
+        }
+        if (SameWord(name, "FROM")) m.hasFrom = true;
+        if (m.clause == std::string::npos &&
+            (SameWord(name, "WHERE") || SameWord(name, "GROUP") || SameWord(name, "HAVING") || SameWord(name, "ORDER")))
+          m.clause = i;
+      }
+      if (ch != '[' && SameWord(name, "SELECT") && ++selects > 1) m.nested = true;
+      lastName = std::isdigit(static_cast<unsigned char>(name[0])) && ch != '[' ? std::string() : name;
+      i = j;
+      if (i < t.size() && t[i] == '.' && !lastName.empty()) {
+        m.qualifiers.insert(Upper(lastName));
+        m.qualifier = lastName;
+      }
+      continue;
+    }
+    if (ch == '(') ++depth;
+    if (ch == ')' && depth > 0) --depth;
+    if (ch != '.') lastName.clear();
+    ++i;
+  }
+  out.back().end = t.size();
+  return out;
+}
+
+// A member that reads fields of one table without naming it in a FROM is
+// given that FROM; with fields of several tables or none it is left as it
+// is. The tables added go to added, for the report.
+void AddMissingFrom(std::string& text, const std::set<std::string>& sources, std::vector<std::string>& added) {
+  std::vector<Member> members = Members(text);
+  // From the end, so that the positions before stay right.
+  for (auto m = members.rbegin(); m != members.rend(); ++m) {
+    if (m->hasFrom || m->nested || m->qualifiers.size() != 1 || !sources.count(*m->qualifiers.begin())) continue;
+    std::size_t at = m->clause == std::string::npos ? m->end : m->clause;
+    while (at > m->begin && std::isspace(static_cast<unsigned char>(text[at - 1]))) --at;
+    text.insert(at, kNl + std::string("FROM ") + Quote(m->qualifier));
+    added.push_back(m->qualifier);
+  }
 }
 
 const char* ParamType(int t) {
@@ -188,7 +297,7 @@ std::string Target(const Parts& p) {
   return Quote(p.target) + (p.targetDb.empty() ? "" : " IN '" + p.targetDb + "'");
 }
 
-std::string Body(const Parts& p, RebuiltQuery& q) {
+std::string Body(const Parts& p, RebuiltQuery& q, const std::set<std::string>& sources) {
   switch (p.kind) {
     case 1: q.kind = QueryKind::Select; return SelectHead(p) + std::string(" ") + SelectList(p) + Tail(p, true);
     case 2:
@@ -233,7 +342,14 @@ std::string Body(const Parts& p, RebuiltQuery& q) {
         parts.push_back(e);
       }
       std::string sep = std::string(kNl) + ((p.flags & 0x02) ? "UNION ALL " : "UNION ");
-      return Join(parts, sep.c_str()) + Tail(p, false);
+      std::string text = Join(parts, sep.c_str());
+      std::vector<std::string> added;
+      AddMissingFrom(text, sources, added);
+      if (!added.empty())
+        q.notes.push_back("FROM added to the members of the union that had none: " +
+                          Join(std::vector<std::string>(added.rbegin(), added.rend()), ", ") +
+                          " (the one table each one's fields name)");
+      return text + Tail(p, false);
     }
     default: q.kind = QueryKind::Unknown; return std::string();
   }
@@ -241,10 +357,12 @@ std::string Body(const Parts& p, RebuiltQuery& q) {
 
 }  // namespace
 
-RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows) {
+RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows, const std::vector<std::string>& sources) {
   RebuiltQuery q;
   Parts p = Sort(rows);
-  std::string body = Body(p, q);
+  std::set<std::string> known;
+  for (const std::string& n : sources) known.insert(Upper(n));
+  std::string body = Body(p, q, known);
   if (q.kind == QueryKind::DataDefinition || q.kind == QueryKind::PassThrough) {
     q.sql = body;
     return q;

@@ -23,10 +23,12 @@ struct RebuiltQuery {
   QueryKind kind = QueryKind::Unknown;
   std::string sql;
   std::vector<std::string> notKept;  // what the text cannot carry (a pass-through connection)
+  std::vector<std::string> notes;    // what the rebuild added that the rows did not say
 };
 
-// The rows of one query in stored order.
-RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows);
+// The rows of one query in stored order. sources: the file's tables and
+// queries, the names a union member without FROM may be read from.
+RebuiltQuery RebuildQuery(const std::vector<QueryRow>& rows, const std::vector<std::string>& sources = {});
 
 const char* QueryKindName(QueryKind kind);
 
