@@ -130,6 +130,13 @@ TEST_F(SqlJetTest, TopKeepsTheRowsTiedWithTheLast) {
   EXPECT_EQ(Col("SELECT TOP 1 OrderId FROM Orders ORDER BY Qty DESC", "OrderId"), Strs{"11"});
   EXPECT_EQ(Col("SELECT TOP 50 PERCENT OrderId FROM Orders ORDER BY Qty", "OrderId"), (Strs{"12", "10", "13"}));
   EXPECT_EQ(Col("SELECT TOP 2 OrderId FROM Orders", "OrderId").size(), 2u);  // no order: no ties
+  // With DISTINCT the ties are among the distinct rows.
+  EXPECT_EQ(Table("SELECT DISTINCT TOP 1 CustId, Product FROM Orders ORDER BY CustId, Product DESC"),
+            (Strs{"CustId|Product", "1|Pen"}));
+  EXPECT_EQ(Col("SELECT DISTINCT TOP 1 CustId, Product FROM Orders ORDER BY CustId", "CustId"), (Strs{"1", "1"}));
+  EXPECT_EQ(Col("SELECT DISTINCT TOP 2 Product FROM Orders ORDER BY Product DESC", "Product"), (Strs{"Pen", "Pad"}));
+  EXPECT_EQ(Col("SELECT DISTINCT TOP 50 PERCENT CustId, Product FROM Orders ORDER BY CustId", "Product").size(), 2u);
+  EXPECT_EQ(Col("SELECT DISTINCT TOP 50 PERCENT Product FROM Orders", "Product").size(), 2u);  // of 3
 }
 
 TEST_F(SqlJetTest, UpdateAndDeleteOverJoinsAsTheDesignerWritesThem) {
@@ -141,6 +148,12 @@ TEST_F(SqlJetTest, UpdateAndDeleteOverJoinsAsTheDesignerWritesThem) {
                 "SET Customers.Name = Orders.Product WHERE Orders.OrderId = 14"),
             1);
   EXPECT_EQ(One("SELECT Name FROM Customers WHERE Id = 3"), "Pad");
+  // A customer met by several orders is changed once, from the first of
+  // them in stored order (10 before 11 and 13).
+  EXPECT_EQ(Run("UPDATE Orders INNER JOIN Customers ON Customers.Id = Orders.CustId "
+                "SET Customers.Name = Orders.Product & Orders.OrderId WHERE Customers.Id = 1"),
+            1);
+  EXPECT_EQ(One("SELECT Name FROM Customers WHERE Id = 1"), "Pen10");
   EXPECT_EQ(Run("DELETE Orders.OrderId, Orders.Qty FROM Orders WHERE (((Orders.Qty)>30));"), 2);
   EXPECT_EQ(Rows("SELECT OrderId FROM Orders ORDER BY OrderId"), (Strs{"10", "12", "13"}));
   EXPECT_EQ(Run("DELETE DISTINCTROW Orders.* FROM Customers INNER JOIN Orders ON Customers.Id = Orders.CustId "

@@ -63,8 +63,11 @@ void Append(std::string& list, const std::string& item) {
 // ------------------------------------------------------------- UPDATE
 
 // UPDATE a INNER JOIN b ON ... SET a.x = b.y WHERE ...: each stored table
-// that a SET names is updated in the rows the join keeps for it, its new
-// values read from the (first) joined row.
+// that a SET names is updated in the rows the join keeps for it, each row
+// once and counted once. Where several joined rows meet one row (one
+// customer, many orders), its new values come from the first of them in
+// the stored order of the other tables, so the outcome does not depend on
+// how SQLite happens to run the join.
 long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
   Translator tr(conn);
   tr.DeclareParameters(params);
@@ -98,8 +101,11 @@ long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params&
     auto it = std::find_if(targets.begin(), targets.end(), [&](const Target& t) { return t.src == src; });
     if (it == targets.end()) it = targets.insert(targets.end(), Target{src, {}});
     const std::string row = sqltext::InDoubleQuotes(src->sqlAlias) + ".rowid = " + sqltext::InDoubleQuotes(src->tableName) + ".rowid";
+    std::string first;
+    for (const ScopeSource& other : joined.sources)
+      if (&other != src && !other.rowidSql.empty()) first += (first.empty() ? " ORDER BY " : ", ") + other.rowidSql;
     Append(it->assigns, sqltext::InDoubleQuotes(col.name) + " = (SELECT " + StoreValue(value, col) + fromSql +
-                            (where.empty() ? " WHERE " : where + " AND ") + row + " LIMIT 1)");
+                            (where.empty() ? " WHERE " : where + " AND ") + row + first + " LIMIT 1)");
   }
   tr.RaiseIfUnknown();
   sqlite3* db = conn.Handle();

@@ -50,12 +50,36 @@ SelectSql Translator::SelectOne(const SelectStmt& s, const Scope* parent, bool w
     if (!order.empty()) out.orderBy = " ORDER BY " + order;
   }
   if (s.distinctRow && !out.aggregate && !out.distinct) DistinctRow(scope, out);
+  std::string orderOnColumns;
+  if (out.distinct && s.top >= 0 && !out.orderBy.empty()) orderOnColumns = OrderOnColumns(s.orderBy, scope, out);
   // Repeated text goes without regard to case, computed text included.
   if (out.distinct)
     for (OutColumn& c : out.columns)
       if (!c.plain && IsTextType(c.info.type)) c.sql += " COLLATE NOCASE";
-  Top(s, out);
+  Top(s, out, orderOnColumns);
   return out;
+}
+
+// The ORDER BY of a DISTINCT select over its own columns (c0, c1, ...),
+// each key being one of them, as the designer requires; empty when a key
+// is not.
+std::string Translator::OrderOnColumns(const std::vector<OrderItem>& orderBy, Scope& scope, const SelectSql& out) {
+  std::string order;
+  scope.outputs = &out.columns;
+  for (const OrderItem& o : orderBy) {
+    TExpr e = Expr(*o.expr, scope);
+    if (e.constant) continue;
+    std::size_t i = 0;
+    while (i < out.columns.size() && out.columns[i].sql != V(e)) ++i;
+    if (i == out.columns.size()) {
+      order.clear();
+      break;
+    }
+    if (!order.empty()) order += ", ";
+    order += "c" + std::to_string(i) + (TextLike(e) ? " COLLATE NOCASE" : "") + (o.desc ? " DESC" : "");
+  }
+  scope.outputs = nullptr;
+  return order;
 }
 
 // DISTINCTROW: a row of the result stands for one combination of rows of
@@ -235,23 +259,26 @@ std::string Translator::OrderSql(const std::vector<OrderItem>& orderBy, Scope& s
 
 // TOP n keeps the rows tied with the n-th in the sort order too: the rows
 // whose rank is at most n (the count is taken over the same ordering, so
-// the first that many rows in order are exactly those).
-void Translator::Top(const SelectStmt& s, SelectSql& out) {
+// the first that many rows in order are exactly those). With DISTINCT the
+// ranks are those of the distinct rows, ordered by their own columns.
+void Translator::Top(const SelectStmt& s, SelectSql& out, const std::string& orderOnColumns) {
   if (s.top < 0) return;
-  if (!out.orderBy.empty() && !out.distinct) {
-    std::string window = "rank() OVER (" + out.orderBy.substr(1) + ") AS r";
+  if (!out.orderBy.empty() && (!out.distinct || !orderOnColumns.empty())) {
+    std::string window = "rank() OVER (" + (out.distinct ? "ORDER BY " + orderOnColumns : out.orderBy.substr(1)) + ") AS r";
     std::string bound = std::to_string(s.top);
     if (s.topPercent) {
       window += ", count(*) OVER () AS n";
       bound = "(n * " + std::to_string(std::min(s.top, 100L)) + " + 99) / 100";
     }
-    out.limit = " LIMIT (SELECT count(*) FROM (SELECT " + window + out.Tail(false) + ") WHERE r <= " + bound + ")";
+    const std::string rows = out.distinct ? " FROM (" + out.SqlWith(out.List(), false) + ")" : out.Tail(false);
+    out.limit = " LIMIT (SELECT count(*) FROM (SELECT " + window + rows + ") WHERE r <= " + bound + ")";
     return;
   }
   if (s.topPercent) {
     long pct = std::min(s.top, 100L);
+    // Counted over the rows the select gives, distinct ones once.
     out.limit = " LIMIT (SELECT (n * " + std::to_string(pct) + " + 99) / 100 FROM (SELECT count(*) AS n FROM (" +
-                out.SqlWith("1", false) + ")))";
+                out.SqlWith(out.distinct ? out.List() : "1", false) + ")))";
   } else {
     out.limit = " LIMIT " + std::to_string(s.top);
   }

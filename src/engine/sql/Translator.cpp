@@ -142,17 +142,20 @@ std::string SelectSql::SqlWith(const std::string& selectList, bool withOrder) co
   return std::string("SELECT ") + (distinct ? "DISTINCT " : "") + selectList + Tail(withOrder);
 }
 
-std::string SelectSql::Sql() const {
-  if (!compound.empty() && !distinct && where.empty() && groupBy.empty() && having.empty() && orderBy.empty() &&
-      limit.empty())
-    return compound;
+std::string SelectSql::List() const {
   std::string list;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i) list += ", ";
     list += columns[i].sql + " AS c" + std::to_string(i);
   }
-  if (list.empty()) list = "NULL";
-  return SqlWith(list);
+  return list.empty() ? "NULL" : list;
+}
+
+std::string SelectSql::Sql() const {
+  if (!compound.empty() && !distinct && where.empty() && groupBy.empty() && having.empty() && orderBy.empty() &&
+      limit.empty())
+    return compound;
+  return SqlWith(List());
 }
 
 std::string Translator::NewAlias() { return "q" + std::to_string(++aliasCounter_); }

@@ -108,6 +108,7 @@ struct SelectSql {
   // SELECT with the given select list (every column by default, named c0,
   // c1, ... so that duplicate or odd names cannot clash).
   std::string Sql() const;
+  std::string List() const;  // the select list of Sql()
   std::string SqlWith(const std::string& selectList, bool withOrder = true) const;
   // Every clause after the select list.
   std::string Tail(bool withOrder = true) const;
@@ -159,7 +160,8 @@ class Translator {
   std::string WhereClause(const SelectStmt& s, Scope& scope, SelectSql& out);
   void GroupAndHaving(const SelectStmt& s, Scope& scope, SelectSql& out, const std::string& movedHaving);
   std::string OrderSql(const std::vector<OrderItem>& order, Scope& scope);
-  void Top(const SelectStmt& s, SelectSql& out);
+  void Top(const SelectStmt& s, SelectSql& out, const std::string& orderOnColumns);
+  std::string OrderOnColumns(const std::vector<OrderItem>& orderBy, Scope& scope, const SelectSql& out);
   void DistinctRow(const Scope& scope, SelectSql& out);
   SelectSql SelectOne(const SelectStmt& s, const Scope* parent, bool withOrder);
   SelectSql Union(const SelectStmt& s, const Scope* parent);
