@@ -5,7 +5,9 @@
 
 #include <iterator>
 
+#include "engine/Engine.h"
 #include "platform/Progress.h"
+#include "schema/Shared.h"
 #include "upgrade/Groups.h"
 
 namespace qrw {
@@ -36,6 +38,43 @@ constexpr ScriptGroup kScript[] = {
     {"Options, card fields and the level stamp", UpgradeOptionsAndLevelStamp},
 };
 
+// A group's changes reach the file in one commit, not one per step: a
+// commit with the journal synced in full costs far more than the writes of
+// most steps. A run stopped inside a group (killed, power lost) leaves the
+// file as it was before the group began, and the next run does the group
+// again. A group that fails keeps what it had done before the failure, as
+// if every step had been committed on its own, and the failure goes on to
+// end the run; a commit the file refuses ends the run with the disk's error
+// and leaves the group undone.
+void RunAsOneCommit(void (*group)()) {
+  // Our own handle: a step may let go of DataDb.
+  Database db = DataDb;
+  db->BeginTrans();
+  try {
+    group();
+  } catch (...) {
+    try {
+      db->CommitTrans();
+    } catch (const Error&) {
+      // The failure that stopped the group is the one to report.
+      try {
+        db->Rollback();
+      } catch (const Error&) {
+      }
+    }
+    throw;
+  }
+  try {
+    db->CommitTrans();
+  } catch (const Error&) {
+    try {
+      db->Rollback();
+    } catch (const Error&) {
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 // The groups run in script order; each inspects the database before it
@@ -45,7 +84,7 @@ void doit() {
   constexpr int count = static_cast<int>(std::size(kScript));
   for (int i = 0; i < count; ++i) {
     ReportGroupStarted(i + 1, count, kScript[i].name);
-    kScript[i].run();
+    RunAsOneCommit(kScript[i].run);
     ReportGroupFinished(i + 1);
   }
 }
