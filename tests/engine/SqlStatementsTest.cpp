@@ -1,6 +1,7 @@
 // The upgrade's own statements, run on small tables holding what they name,
 // with the results the upgrade relies on.
 #include <algorithm>
+#include <fstream>
 #include <string>
 
 #include "SqlFixture.h"
@@ -312,6 +313,36 @@ TEST_F(SqlTest, RemainingUpgradeTextsRun) {
   EXPECT_EQ(One("SELECT paperSize, Cost FROM rStock2CostLF"), "30|2.5");
   EXPECT_EQ(column("Select * From StockLF Where StockType = 'RollLaminate'", "Selection"),
             (V{"GENERAL LAMINATE MATERIAL"}));
+}
+
+// The file's change counter (bytes 24-27 of the header): it moves with every
+// commit that writes a page.
+std::string ChangeCounter(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  char b[28] = {};
+  f.read(b, sizeof b);
+  return std::string(b + 24, 4);
+}
+
+TEST_F(SqlTest, RowsAlreadyHoldingTheNewValuesCountButAreNotWrittenAgain) {
+  Raw("CREATE TABLE Items (Center VARCHAR(10) COLLATE NOCASE, Rate DOUBLE DEFAULT 0, Kind VARCHAR(10) COLLATE NOCASE);"
+      "INSERT INTO Items VALUES ('BP', 0, 'B'), ('bp', 0, 'B'), (NULL, 0, 'B'), ('XX', 1.5, 'X');"
+      "CREATE TABLE Log (n INTEGER);");
+  Open();
+  const std::string before = ChangeCounter(path_);
+  EXPECT_EQ(Run("Update Items Set Rate = 0 Where Kind = 'B'"), 3);
+  EXPECT_EQ(ChangeCounter(path_), before);
+
+  // A change of letter case or from Null is a change.
+  EXPECT_EQ(Run("Update Items Set Center = 'BP', Rate = 0 Where Kind = 'B'"), 3);
+  EXPECT_EQ(Rows("SELECT quote(Center) FROM Items WHERE Kind = 'B'"), (Strs{"'BP'", "'BP'", "'BP'"}));
+
+  // A trigger of another tool sees every row the statement selects.
+  db_->Close();
+  Raw("CREATE TRIGGER logged AFTER UPDATE ON Items BEGIN INSERT INTO Log VALUES (OLD.rowid); END;");
+  Open();
+  EXPECT_EQ(Run("Update Items Set Rate = 0 Where Kind = 'B'"), 3);
+  EXPECT_EQ(One("SELECT count(*) FROM Log"), "3");
 }
 
 }  // namespace

@@ -120,6 +120,52 @@ long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params&
   return affected;
 }
 
+// Rows of the statement that already hold every new value are counted but
+// not written again: writing them would change no value, yet cost a journal
+// page and a rewrite per row, on every pass of a script that repeats its
+// statements. A row is left only when SQLite would store exactly what is
+// there (the comparison is binary and null-safe, with the column's type
+// applied to the new value as storing it would).
+long unchangedRows = 0;
+
+void CountUnchanged(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const bool write = sqlite3_value_int(argv[0]) != 0;
+  if (!write) ++unchangedRows;
+  sqlite3_result_int(ctx, write ? 1 : 0);
+}
+
+// Leaving a row unwritten is only invisible when no trigger would have
+// fired for it: the engine's key trigger watches the key fields, and a
+// trigger made by another tool may watch anything.
+bool MaySkipUnchanged(sqlite3* db, const std::string& table, const std::vector<std::string>& setColumns) {
+  Stmt s(db, "SELECT name, sql FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE");
+  sqlite3_bind_text(s.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  while (sqlite3_step(s.get()) == SQLITE_ROW) {
+    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+    const unsigned char* text = sqlite3_column_text(s.get(), 1);
+    const std::string sql = engine::UpperName(text ? reinterpret_cast<const char*>(text) : "");
+    if (name.rfind("qrw_pki_", 0) == 0 || name.rfind("qrw_ai_", 0) == 0) continue;
+    if (name.rfind("qrw_pku_", 0) != 0) {
+      if (sql.find("UPDATE") != std::string::npos) return false;
+      continue;
+    }
+    const std::size_t from = sql.find(" UPDATE OF "), to = sql.find(" ON ", from);
+    const std::string watched = from == std::string::npos ? sql : sql.substr(from, to - from);
+    for (const std::string& c : setColumns)
+      if (watched.find(engine::UpperName(sqltext::InDoubleQuotes(c))) != std::string::npos) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RegisterStatementFunctions(sqlite3* db) {
+  sqlite3_create_function_v2(db, "qrw_write_needed", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, CountUnchanged,
+                             nullptr, nullptr, nullptr);
+}
+
+namespace {
+
 long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
   if (st.target->kind != Source::Table) return RunUpdateJoin(conn, st, params);
   Translator tr(conn);
@@ -131,7 +177,8 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
   const std::string alias = sqltext::InDoubleQuotes(scope.sources[0].sqlAlias);
   const std::string qualifier = scope.sources[0].name;
 
-  std::string assigns;
+  std::string assigns, unchanged;
+  std::vector<std::string> setColumns;
   for (const SetItem& item : st.sets) {
     TExpr value = tr.Expr(*item.value, scope);
     if (!item.qualifier.empty() && !SameName(item.qualifier, qualifier)) {
@@ -144,7 +191,11 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
       continue;
     }
     const engine::ColumnInfo& col = table.columns[static_cast<std::size_t>(idx)];
-    Append(assigns, sqltext::InDoubleQuotes(col.name) + " = " + StoreValue(value, col));
+    const std::string stored = StoreValue(value, col);
+    Append(assigns, sqltext::InDoubleQuotes(col.name) + " = " + stored);
+    unchanged += (unchanged.empty() ? "" : " AND ") + alias + "." + sqltext::InDoubleQuotes(col.name) + " IS (" +
+                 stored + ")" + (IsTextType(col.type) ? " COLLATE BINARY" : "");
+    setColumns.push_back(col.name);
   }
   std::string where;
   if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
@@ -154,7 +205,19 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
   const std::string target = "UPDATE " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + " SET " + assigns;
   const std::string keys = "SELECT " + alias + ".rowid FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + where;
   const std::string one = target + " WHERE " + alias + ".rowid = ?1";
-  return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
+  if (unchanged.empty() || !MaySkipUnchanged(db, table.name, setColumns))
+    return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
+  // The test comes last, so it is made only for the rows the statement
+  // selects; the rows it leaves still count as affected.
+  const std::string changing =
+      target + (where.empty() ? " WHERE " : where + " AND ") + "qrw_write_needed(NOT (" + unchanged + "))";
+  unchangedRows = 0;
+  bool rowWise = false;
+  long affected = RunAction(conn, changing, [&] {
+    rowWise = true;
+    return RowByRow(db, keys, one);
+  });
+  return rowWise ? affected : affected + unchangedRows;
 }
 
 // ------------------------------------------------------------- INSERT

@@ -1,6 +1,7 @@
 // The rows of the dialect's function table (see FunctionTable.h) and the
 // registration of their implementations on a connection.
 #include "engine/sql/FunctionTable.h"
+#include "engine/sql/StatementRunner.h"
 
 #include "engine/Internal.h"
 #include "engine/sql/FnImpl.h"
@@ -151,6 +152,7 @@ const FunctionDef* FindFunction(std::string_view upperName) {
 }
 
 void RegisterDialectFunctions(sqlite3* db) {
+  RegisterStatementFunctions(db);
   for (const FunctionDef& f : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     if (f.deterministic) flags |= SQLITE_DETERMINISTIC;

@@ -27,6 +27,9 @@ struct Stmt : engine::Stmt {
 
 void Exec(sqlite3* db, const std::string& sql);
 
+// The SQL functions the executor's own statements use (Execute.cpp).
+void RegisterStatementFunctions(sqlite3* db);
+
 // Redoes a statement one row at a time. `keysSql` selects one key per row
 // (in the order to process); `rowSql` changes the row whose key is ?1.
 // Rows that fail are skipped; returns the rows changed.
