@@ -57,6 +57,10 @@ Recordset OpenText(const std::shared_ptr<engine::Connection>& conn, const std::s
     std::vector<engine::VisibleColumn> visible;
     for (const OutColumn& c : sel.columns) visible.push_back({c.tableColumn, c.name});
     std::string keySql = "SELECT " + sel.baseRowid + sel.Tail();
+    // Rows that tie in the order come in key order, as they come from an
+    // index.
+    if (!sel.where.empty() && sel.groupBy.empty() && !sel.orderBySorted.empty() && sel.limit.empty())
+      keySql = "SELECT " + sel.baseRowid + sel.from + sel.where + sel.orderBySorted + ", " + sel.baseRowid;
     CheckPrepares(db, keySql);
     return engine::MakeTableRecordset(conn, sel.baseTable, std::move(visible), keySql);
   }

@@ -46,8 +46,10 @@ SelectSql Translator::SelectOne(const SelectStmt& s, const Scope* parent, bool w
   if (withOrder && !s.orderBy.empty()) {
     scope.outputs = &out.columns;
     std::string order = OrderSql(s.orderBy, scope);
+    std::string sorted = OrderSql(s.orderBy, scope, true);
     scope.outputs = nullptr;
     if (!order.empty()) out.orderBy = " ORDER BY " + order;
+    if (!sorted.empty()) out.orderBySorted = " ORDER BY " + sorted;
   }
   if (s.distinctRow && !out.aggregate && !out.distinct) DistinctRow(scope, out);
   std::string orderOnColumns;
@@ -244,12 +246,13 @@ void Translator::GroupAndHaving(const SelectStmt& s, Scope& scope, SelectSql& ou
   }
 }
 
-std::string Translator::OrderSql(const std::vector<OrderItem>& orderBy, Scope& scope) {
+std::string Translator::OrderSql(const std::vector<OrderItem>& orderBy, Scope& scope, bool sorted) {
   std::string order;
   for (const OrderItem& o : orderBy) {
     TExpr e = Expr(*o.expr, scope);
     if (e.constant) continue;  // a constant does not order anything
     if (!order.empty()) order += ", ";
+    if (sorted) order += "+";
     order += V(e);
     if (TextLike(e)) order += " COLLATE NOCASE";
     if (o.desc) order += " DESC";

@@ -93,6 +93,10 @@ struct SelectSql {
   std::string groupBy;  // " GROUP BY ..." or empty
   std::string having;   // " HAVING ..." or empty
   std::string orderBy;  // " ORDER BY ..." or empty
+  // The same order, kept from using an index (each term behind a unary +):
+  // for listing the keys of the rows a filter keeps, sorting them is far
+  // cheaper than walking an index and fetching every row out of order.
+  std::string orderBySorted;
   std::string limit;    // " LIMIT ..." or empty
   bool aggregate = false;
   // The statement reads the rows of one stored table and nothing else
@@ -159,7 +163,7 @@ class Translator {
   void StarColumns(const SelectItem& item, const Scope& scope, SelectSql& out, ColumnOrigins& origins);
   std::string WhereClause(const SelectStmt& s, Scope& scope, SelectSql& out);
   void GroupAndHaving(const SelectStmt& s, Scope& scope, SelectSql& out, const std::string& movedHaving);
-  std::string OrderSql(const std::vector<OrderItem>& order, Scope& scope);
+  std::string OrderSql(const std::vector<OrderItem>& order, Scope& scope, bool sorted = false);
   void Top(const SelectStmt& s, SelectSql& out, const std::string& orderOnColumns);
   std::string OrderOnColumns(const std::vector<OrderItem>& orderBy, Scope& scope, const SelectSql& out);
   void DistinctRow(const Scope& scope, SelectSql& out);
