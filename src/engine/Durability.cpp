@@ -64,7 +64,10 @@ int ExecWaitingForReaders(sqlite3* db, const std::string& sql) {
 
 // ------------------------------------------------------------ entry check
 
-sqlite3* ConnectionImpl::Handle() {
+sqlite3* ConnectionImpl::Handle() { return HandleKeeping(nullptr); }
+
+sqlite3* ConnectionImpl::HandleKeeping(PendingRow* row) {
+  if (pending_ != row) FinishPendingRow();
   if (!db_) Raise(kErrObjectInvalid, "the database is closed");
   NoticeOwnRollback();
   if (kept_) {
@@ -121,6 +124,7 @@ void ConnectionImpl::StartBatch(bool writes) {
 }
 
 void ConnectionImpl::FlushNow() {
+  FinishPendingRow();
   NoticeOwnRollback();
   if (!batch_ || !db_) return;
   batch_ = false;
@@ -214,6 +218,7 @@ void ConnectionImpl::Commit() {
 }
 
 void ConnectionImpl::Rollback() {
+  FinishPendingRow();
   if (!db_) Raise(kErrObjectInvalid, "the database is closed");
   NoticeOwnRollback();
   if (transDepth_ == 0) Raise(kErrTransaction);

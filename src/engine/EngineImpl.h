@@ -110,6 +110,18 @@ struct NewColumn {
 
 // ------------------------------------------------------------- connection
 
+// A recordset row still being read: its statement stays on the row so
+// that only the fields asked for are decoded. The row is finished (every
+// field decoded, the statement reset) before the handle serves anything
+// else, so no other statement ever runs while it is on the row.
+class PendingRow {
+ public:
+  virtual void FinishRow() noexcept = 0;
+
+ protected:
+  ~PendingRow() = default;
+};
+
 class ConnectionImpl : public Connection, public std::enable_shared_from_this<ConnectionImpl> {
  public:
   // Opens an existing database file (native path). Raises 3024, 3343,
@@ -128,7 +140,26 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // be committed), and SQLite has not rolled back on its own a transaction
   // the caller still has open (then its error is raised until Rollback).
   sqlite3* Handle() override;
-  sqlite3* RawHandle() noexcept override { return db_; }
+  // The same checks for a read of `row`'s own fields: that row may stay
+  // pending, any other is finished first.
+  sqlite3* HandleKeeping(PendingRow* row);
+  sqlite3* RawHandle() noexcept override {
+    FinishPendingRow();
+    return db_;
+  }
+  void SetPendingRow(PendingRow* row) noexcept {
+    if (pending_ != row) FinishPendingRow();
+    pending_ = row;
+  }
+  void ForgetPendingRow(PendingRow* row) noexcept {
+    if (pending_ == row) pending_ = nullptr;
+  }
+  void FinishPendingRow() noexcept {
+    if (PendingRow* row = pending_) {
+      pending_ = nullptr;
+      row->FinishRow();
+    }
+  }
   // Per-row recordset work runs in batches: one transaction that is
   // committed when a recordset reaches either end or closes, after a short
   // time or many rows, before every schema change, statement and
@@ -166,7 +197,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   }
   // A number that changes whenever stored rows or the schema change on
   // this connection, so a recordset knows when a row it read is stale.
-  std::int64_t DataStamp();
+  std::int64_t DataStamp(PendingRow* keep = nullptr);
   int NextId() { return ++nextId_; }
 
   // Schema changes. Each is atomic on its own.
@@ -245,6 +276,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // SQLite rolled back the caller's transaction on its own; every call but
   // Rollback raises this until the caller has rolled back every level.
   std::optional<Error> undone_;
+  PendingRow* pending_ = nullptr;
   bool batch_ = false;
   bool batchWrites_ = false;
   int batchOps_ = 0;

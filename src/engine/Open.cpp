@@ -146,6 +146,7 @@ std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
 ConnectionImpl::~ConnectionImpl() { Close(); }
 
 void ConnectionImpl::Close() noexcept {
+  FinishPendingRow();
   if (!db_) return;
   Flush();
   // A transaction the caller left open is undone, as closing does.

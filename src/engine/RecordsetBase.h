@@ -177,7 +177,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
     if (mode_ == dbEditAdd) return Variant::Null();
     RequireCurrent();
     EnsureRow();
-    return row_[static_cast<std::size_t>(i)];
+    return RowValue(static_cast<std::size_t>(i));
   }
   void SetValueAt(int i, const Variant& v) {
     Live();
@@ -193,9 +193,12 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
     return it == byName_.end() ? -1 : it->second;
   }
   Field FieldAt(int i) { return Field(fieldObjs_[static_cast<std::size_t>(i)]); }
+  // The checks of every call. This recordset's own pending row stays
+  // pending; whatever the call then runs on the connection finishes it,
+  // unless the recordset lets go of it first (it writes or moves).
   void Live() {
     if (closed_) Raise(kErrObjectInvalid, "the recordset is closed");
-    conn_->Handle();
+    conn_->HandleKeeping(Pending());
   }
 
  protected:
@@ -203,11 +206,15 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   // Reads the row at a position into row_; false when it no longer exists.
   virtual bool LoadRow(std::int64_t pos) = 0;
   virtual void ReleaseRows() = 0;
+  // The current row's value of a field, once the row is loaded.
+  virtual const Variant& RowValue(std::size_t i) { return row_[i]; }
+  // The row this recordset may leave pending on the connection, if any.
+  virtual PendingRow* Pending() { return nullptr; }
 
   bool Load(std::int64_t pos) {
     if (!LoadRow(pos)) return false;
     rowPos_ = pos;
-    rowStamp_ = conn_->DataStamp();
+    rowStamp_ = conn_->DataStamp(Pending());
     return true;
   }
   std::int64_t NextLive(std::int64_t from, int step) {
@@ -245,7 +252,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   }
   // Makes row_ hold the current row's values as stored now.
   void EnsureRow() {
-    if (rowPos_ == pos_ && rowStamp_ == conn_->DataStamp()) return;
+    if (rowPos_ == pos_ && rowStamp_ == conn_->DataStamp(Pending())) return;
     if (!Load(pos_)) {
       currentDeleted_ = true;
       Raise(kErrRecordDeleted);

@@ -54,8 +54,8 @@ void ConnectionImpl::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) RaiseSqlite(sqlite3_extended_errcode(db));
 }
 
-std::int64_t ConnectionImpl::DataStamp() {
-  sqlite3* db = Handle();
+std::int64_t ConnectionImpl::DataStamp(PendingRow* keep) {
+  sqlite3* db = HandleKeeping(keep);
   // Our own writes, schema changes, and (as far as SQLite has noticed)
   // other connections' commits.
   unsigned int others = 0;

@@ -12,6 +12,7 @@ namespace qrw::engine {
 namespace {
 
 constexpr std::int64_t kKeysInMemory = 50000;
+constexpr int kKeyBlock = 1024;
 
 // The fixed list of row keys: a vector while small, a temporary table past
 // kKeysInMemory keys.
@@ -36,16 +37,21 @@ class KeyList {
     ++count_;
   }
   std::int64_t Size() const { return count_; }
+  // Spilled keys are read a block at a time: loops go through them in order.
   std::int64_t At(std::int64_t pos) {
     if (!spilled_) return mem_[static_cast<std::size_t>(pos)];
-    sqlite3_stmt* s = select_.get();
-    sqlite3_bind_int64(s, 1, pos + 1);
-    std::int64_t key = 0;
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) key = sqlite3_column_int64(s, 0);
-    sqlite3_reset(s);
-    if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
-    return key;
+    if (pos < blockStart_ || pos >= blockStart_ + static_cast<std::int64_t>(block_.size())) {
+      block_.clear();
+      blockStart_ = pos;
+      sqlite3_stmt* s = select_.get();
+      sqlite3_bind_int64(s, 1, pos + 1);
+      int rc;
+      while ((rc = sqlite3_step(s)) == SQLITE_ROW) block_.push_back(sqlite3_column_int64(s, 0));
+      sqlite3_reset(s);
+      if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+      if (block_.empty()) conn_->RaiseSqlite(SQLITE_CORRUPT);
+    }
+    return block_[static_cast<std::size_t>(pos - blockStart_)];
   }
   void Release() {
     insert_.Reset();
@@ -56,6 +62,7 @@ class KeyList {
     spilled_ = false;
     mem_.clear();
     mem_.shrink_to_fit();
+    block_.clear();
   }
 
  private:
@@ -64,7 +71,8 @@ class KeyList {
     conn_->Exec("CREATE TEMP TABLE " + QuoteId(table_) + " (k INTEGER)");
     spilled_ = true;
     insert_.Prepare(conn_->Handle(), "INSERT INTO temp." + QuoteId(table_) + " (k) VALUES (?1)");
-    select_.Prepare(conn_->Handle(), "SELECT k FROM temp." + QuoteId(table_) + " WHERE rowid = ?1");
+    select_.Prepare(conn_->Handle(), "SELECT k FROM temp." + QuoteId(table_) + " WHERE rowid >= ?1 ORDER BY rowid LIMIT " +
+                                         std::to_string(kKeyBlock));
     for (std::int64_t key : mem_) {
       sqlite3_stmt* s = insert_.get();
       sqlite3_bind_int64(s, 1, key);
@@ -78,6 +86,8 @@ class KeyList {
 
   std::shared_ptr<ConnectionImpl> conn_;
   std::vector<std::int64_t> mem_;
+  std::vector<std::int64_t> block_;  // spilled keys from blockStart_ on
+  std::int64_t blockStart_ = 0;
   std::int64_t count_ = 0;
   bool spilled_ = false;
   std::string table_;
@@ -86,7 +96,7 @@ class KeyList {
 
 // ----------------------------------------------------------- table rows
 
-class TableRs : public RsBase {
+class TableRs : public RsBase, public PendingRow {
  public:
   TableRs(std::shared_ptr<ConnectionImpl> conn, std::string table, std::vector<ColumnInfo> columns,
           std::vector<std::string> shown)
@@ -101,7 +111,21 @@ class TableRs : public RsBase {
       for (const std::string& n : withDefault)
         if (SameName(n, columns_[i].name)) hasDefault_[i] = true;
   }
-  ~TableRs() override { keys_.Release(); }
+  ~TableRs() override {
+    StepOff();
+    keys_.Release();
+  }
+
+  // Decodes the fields not read yet and lets go of the row.
+  void FinishRow() noexcept override {
+    if (!onRow_) return;
+    try {
+      for (std::size_t i = 0; i < columns_.size(); ++i) RowValue(i);
+    } catch (...) {
+      rowPos_ = -1;  // read the row again when it is next needed
+    }
+    StepOff();
+  }
 
   void Fill(const std::string& keySql) {
     Stmt s;
@@ -151,6 +175,7 @@ class TableRs : public RsBase {
   void Delete() override {
     RequireCurrent();
     ClearBuffer();
+    StepOff();
     conn_->BatchWrite();
     sqlite3_stmt* s = conn_->Prepare("DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?1");
     Stmt use(s);
@@ -167,19 +192,43 @@ class TableRs : public RsBase {
 
  protected:
   std::int64_t Count() override { return keys_.Size(); }
+  // Steps the recordset's own statement onto the row and leaves it there:
+  // a field is decoded when it is first read. Loops over wide tables read
+  // a few fields of each row, and decoding every field was most of the
+  // cost of a row.
   bool LoadRow(std::int64_t pos) override {
+    StepOff();
     conn_->BatchRead();
+    const std::int64_t key = keys_.At(pos);
+    // The connection's cached statement: whoever asks for it next has this
+    // row finished first.
     sqlite3_stmt* s = conn_->Prepare(readSql_);
-    Stmt use(s);
-    sqlite3_bind_int64(s, 1, keys_.At(pos));
+    sqlite3_bind_int64(s, 1, key);
     int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return false;
-    if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
-    row_.resize(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i) row_[i] = ReadValue(s, static_cast<int>(i), columns_[i].type);
+    if (rc != SQLITE_ROW) {
+      sqlite3_reset(s);
+      if (rc == SQLITE_DONE) return false;
+      conn_->RaiseSqlite(rc);
+    }
+    row_.assign(columns_.size(), Variant());
+    decoded_.assign(columns_.size(), false);
+    read_ = s;
+    onRow_ = true;
+    conn_->SetPendingRow(this);
     return true;
   }
-  void ReleaseRows() override { keys_.Release(); }
+  const Variant& RowValue(std::size_t i) override {
+    if (onRow_ && !decoded_[i]) {
+      row_[i] = ReadValue(read_, static_cast<int>(i), columns_[i].type);
+      decoded_[i] = true;
+    }
+    return row_[i];
+  }
+  PendingRow* Pending() override { return this; }
+  void ReleaseRows() override {
+    StepOff();
+    keys_.Release();
+  }
 
  private:
   void Rewrite() {
@@ -191,6 +240,9 @@ class TableRs : public RsBase {
       sets += (sets.empty() ? "" : ", ") + QuoteId(columns_[i].name) + " = ?" + std::to_string(dirty.size());
     }
     if (dirty.empty()) return;
+    // The row is read again after the write: its fields not read yet are
+    // not needed as they were.
+    StepOff();
     conn_->BatchWrite();
     std::int64_t key = keys_.At(pos_);
     sqlite3_stmt* s = conn_->Prepare("UPDATE " + QuoteId(table_) + " SET " + sets + " WHERE rowid = ?" +
@@ -220,6 +272,7 @@ class TableRs : public RsBase {
     }
     // A new key above every key this recordset has seen, so a key freed by
     // a deletion is never handed out again while its old position exists.
+    StepOff();
     conn_->BatchWrite();
     std::int64_t tableMax = 0;
     {
@@ -252,8 +305,23 @@ class TableRs : public RsBase {
     lastModified_ = keys_.Size() - 1;
   }
 
+  // Done with the row the statement is on: every field already read is
+  // kept, the rest are never needed (a row still pending has its fields
+  // decoded by FinishRow first).
+  void StepOff() noexcept {
+    if (!onRow_) return;
+    onRow_ = false;
+    conn_->ForgetPendingRow(this);
+    sqlite3_reset(read_);
+    sqlite3_clear_bindings(read_);
+    read_ = nullptr;
+  }
+
   std::string table_;
   std::string readSql_;
+  sqlite3_stmt* read_ = nullptr;  // on the current row while onRow_
+  std::vector<bool> decoded_;
+  bool onRow_ = false;
   std::vector<bool> hasDefault_;
   KeyList keys_;
   std::int64_t maxKey_ = 0;
