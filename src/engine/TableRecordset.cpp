@@ -110,6 +110,12 @@ class TableRs : public RsBase, public PendingRow {
     for (std::size_t i = 0; i < columns_.size(); ++i)
       for (const std::string& n : withDefault)
         if (SameName(n, columns_[i].name)) hasDefault_[i] = true;
+    sqlite3_stmt* t = conn_->Prepare(
+        "SELECT 1 FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE "
+        "AND name NOT LIKE 'qrw\\_%' ESCAPE '\\'");
+    Stmt use(t);
+    BindText(t, 1, table_);
+    watched_ = sqlite3_step(t) == SQLITE_ROW;
   }
   ~TableRs() override {
     StepOff();
@@ -234,12 +240,17 @@ class TableRs : public RsBase, public PendingRow {
   void Rewrite() {
     std::string sets;
     std::vector<int> dirty;
+    const bool rowAsRead = rowPos_ == pos_ && rowStamp_ == conn_->DataStamp(Pending());
     for (std::size_t i = 0; i < buffer_.size(); ++i) {
       if (!buffer_[i]) continue;
+      if (rowAsRead && StoresNothingNew(i)) continue;
       dirty.push_back(static_cast<int>(i));
       sets += (sets.empty() ? "" : ", ") + QuoteId(columns_[i].name) + " = ?" + std::to_string(dirty.size());
     }
-    if (dirty.empty()) return;
+    if (dirty.empty()) {
+      if (rowAsRead) lastModified_ = pos_;
+      return;
+    }
     // The row is read again after the write: its fields not read yet are
     // not needed as they were.
     StepOff();
@@ -305,6 +316,17 @@ class TableRs : public RsBase, public PendingRow {
     lastModified_ = keys_.Size() - 1;
   }
 
+  // A value the row already holds, of the same kind, is not written again:
+  // record loops save every row they visit, and most rows keep their
+  // values. Dates are always written (their stored text may be in another
+  // tool's form), so are Nulls (a key field's Null must meet its trigger),
+  // and nothing is left out where a trigger of another tool watches the
+  // table.
+  bool StoresNothingNew(std::size_t i) {
+    if (watched_ || columns_[i].type == dbDate || buffer_[i]->IsNull()) return false;
+    return RowValue(i).SameAs(*buffer_[i]);
+  }
+
   // Done with the row the statement is on: every field already read is
   // kept, the rest are never needed (a row still pending has its fields
   // decoded by FinishRow first).
@@ -323,6 +345,7 @@ class TableRs : public RsBase, public PendingRow {
   std::vector<bool> decoded_;
   bool onRow_ = false;
   std::vector<bool> hasDefault_;
+  bool watched_ = false;  // another tool's trigger is on the table
   KeyList keys_;
   std::int64_t maxKey_ = 0;
 };

@@ -1,5 +1,6 @@
 // Table recordsets: moving, reading live values, writing through Edit and
 // AddNew with the field's conversion rules, deleting, bookmarks.
+#include <fstream>
 #include "EngineFixture.h"
 
 namespace qrw::test {
@@ -300,6 +301,48 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
   snap->MovePrevious();
   EXPECT_EQ(snap->Get("n").ToLong(), 2);
   snap->Close();
+}
+
+// The file's change counter (header bytes 24-27) moves with every commit
+// that writes a page.
+std::string ChangeCounter(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  char b[28] = {};
+  f.read(b, sizeof b);
+  return std::string(b + 24, 4);
+}
+
+TEST_F(RecordsetTest, SavingWhatARowHoldsWritesNothingAndRowsStayLive) {
+  const std::string before = ChangeCounter(path_);
+  Recordset rs = db_->OpenRecordset("Items");
+  rs->Edit();
+  rs->Set("Name", Variant("one"));
+  rs->Set("Price", Variant(1.5));
+  rs->Update();
+  EXPECT_EQ(rs->LastModified(), 0);
+  rs->Close();
+  EXPECT_EQ(ChangeCounter(path_), before);
+
+  // A letter case is a change.
+  rs = db_->OpenRecordset("Items");
+  rs->Edit();
+  rs->Set("Name", Variant("One"));
+  rs->Update();
+  rs->Close();
+  EXPECT_EQ(RawText("SELECT Name FROM Items WHERE Code = 1"), "One");
+
+  // A row half read stands aside for statements and schema changes, and
+  // what it reads afterwards is the row as it is then.
+  rs = db_->OpenRecordset("Items");
+  EXPECT_EQ(rs->Get("Code").ToLong(), 1);
+  db_->Execute("UPDATE Items SET Name = 'uno', Notes = 'n' WHERE Code = 1");
+  TableDef t = db_->GetTableDefs().Item("Items");
+  t->GetFields().Append(t->CreateField("Extra", dbLong));
+  EXPECT_EQ(rs->Get("Name").ToText(), "uno");
+  EXPECT_EQ(rs->Get("Notes").ToText(), "n");
+  Recordset other = db_->OpenRecordset("Items");
+  EXPECT_EQ(other->Get("Name").ToText(), "uno");
+  EXPECT_EQ(rs->Get("Price").ToDouble(), 1.5);
 }
 
 }  // namespace
