@@ -195,7 +195,7 @@ void AddMissingFrom(std::string& text, const std::set<std::string>& sources, std
   for (auto m = members.rbegin(); m != members.rend(); ++m) {
     if (m->hasFrom || m->nested || m->qualifiers.size() != 1 || !sources.count(*m->qualifiers.begin())) continue;
     std::size_t at = m->clause == std::string::npos ? m->end : m->clause;
-    while (at > m->begin && std::isspace(static_cast<unsigned char>(text[at - 1]))) --at;
+    while (at > m->begin && (std::isspace(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == ';')) --at;
     text.insert(at, kNl + std::string("FROM ") + Quote(m->qualifier));
     added.push_back(m->qualifier);
   }
@@ -338,7 +338,7 @@ std::string Body(const Parts& p, RebuiltQuery& q, const std::set<std::string>& s
       std::vector<std::string> parts;
       for (const QueryRow* t : p.tables) {
         std::string e = t->expression;
-        while (!e.empty() && (e.back() == '\r' || e.back() == '\n' || e.back() == ' ')) e.pop_back();
+        while (!e.empty() && (e.back() == '\r' || e.back() == '\n' || e.back() == ' ' || e.back() == ';')) e.pop_back();
         parts.push_back(e);
       }
       std::string sep = std::string(kNl) + ((p.flags & 0x02) ? "UNION ALL " : "UNION ");

@@ -230,7 +230,7 @@ TEST(UnionRebuild, AFromIsAddedOnlyWhereOneTableIsMeant) {
     return jet::RebuildQuery(rows, {"Parts", "Stock Items", "Orders"}).sql;
   };
   EXPECT_EQ(rebuild({"SELECT [Stock Items].Code, 'Parts.x' FROM [Stock Items]", "SELECT [Stock Items].Code, 1 UNION ALL "
-                                                                                   "SELECT Parts.Id, Parts.Name WHERE Parts.Id > 1.5"}),
+                                                                                   "SELECT Parts.Id, Parts.Name WHERE Parts.Id > 1.5;"}),
             "SELECT [Stock Items].Code, 'Parts.x' FROM [Stock Items]\r\nUNION SELECT [Stock Items].Code, 1\r\n"
             "FROM [Stock Items] UNION ALL SELECT Parts.Id, Parts.Name\r\nFROM Parts WHERE Parts.Id > 1.5;");
   // Fields of two tables, of an unknown one, of none, or a sub-select:
