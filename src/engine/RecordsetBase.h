@@ -210,11 +210,14 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   virtual const Variant& RowValue(std::size_t i) { return row_[i]; }
   // The row this recordset may leave pending on the connection, if any.
   virtual PendingRow* Pending() { return nullptr; }
+  // Rows that are copies taken at open (a snapshot's): later writes do not
+  // change them, so a row once read needs no check against the file.
+  virtual bool RowsFixed() const { return false; }
 
   bool Load(std::int64_t pos) {
     if (!LoadRow(pos)) return false;
     rowPos_ = pos;
-    rowStamp_ = conn_->DataStamp(Pending());
+    rowStamp_ = RowsFixed() ? 0 : conn_->DataStamp(Pending());
     return true;
   }
   std::int64_t NextLive(std::int64_t from, int step) {
@@ -252,7 +255,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   }
   // Makes row_ hold the current row's values as stored now.
   void EnsureRow() {
-    if (rowPos_ == pos_ && rowStamp_ == conn_->DataStamp(Pending())) return;
+    if (rowPos_ == pos_ && (RowsFixed() || rowStamp_ == conn_->DataStamp(Pending()))) return;
     if (!Load(pos_)) {
       currentDeleted_ = true;
       Raise(kErrRecordDeleted);

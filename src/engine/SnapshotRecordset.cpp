@@ -150,6 +150,7 @@ class SnapshotRs : public RsBase {
 
  protected:
   std::int64_t Count() override { return count_; }
+  bool RowsFixed() const override { return true; }
   bool LoadRow(std::int64_t pos) override {
     if (pos < 0 || pos >= count_) return false;
     const Chunk& c = ChunkOf(pos);
