@@ -4,12 +4,18 @@
 // Rows are kept as SQLite gave them, packed into chunks of bytes, and read
 // as field values only when the recordset comes to them, so a row is
 // converted once and what a snapshot holds is what its bytes take. The
-// first kSnapshotBytesInMemory stay in memory; the chunks after them go
-// into a temporary table, one row per chunk, so no big result is held
-// whole. Reading in order costs one lookup per chunk, and no statement
-// stays open between reads (an open one would keep tables from being
-// dropped). Every edit raises 3027.
+// first kSnapshotBytesInMemory stay in memory; the chunks after them go to
+// a temporary file of the snapshot's own (unlinked at once, so nothing is
+// left behind), with only where each chunk lies kept in memory: no big
+// result is held whole, and since the file is no part of the database, no
+// transaction rolled back and no table dropped can take rows from it.
+// Reading in order costs one read per chunk. Every edit raises 3027.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/RecordsetBase.h"
@@ -54,7 +60,7 @@ void AppendRow(Chunk& c, sqlite3_stmt* s, int width) {
   }
 }
 
-// Row offsets of a chunk of rows read back from the temporary table.
+// Row offsets of a chunk of rows read back from the file.
 void IndexRows(Chunk& c, std::int64_t rows, int width) {
   c.offsets.clear();
   std::size_t at = 0;
@@ -82,38 +88,21 @@ class SnapshotRs : public RsBase {
   ~SnapshotRs() override { ReleaseRows(); }
 
   void Fill(const std::string& selectSql) {
-    // Declared first so that, on a failure, the SELECT ends before the
-    // savepoint undoes the temporary table.
-    std::optional<Savepoint> unit;
-    Stmt ins;
     Stmt s;
     s.Prepare(conn_->Handle(), selectSql);
     width_ = std::min(static_cast<int>(columns_.size()), sqlite3_column_count(s.get()));
     std::size_t held = 0;
     Chunk open;
     // Closes the open chunk: into memory while there is room, else into
-    // the temporary table (made by the first chunk that goes there).
+    // the file.
     auto close = [&] {
       if (open.offsets.empty()) return;
       std::int64_t end = open.End();
       held += open.data.size() + open.offsets.size() * sizeof(std::uint32_t);
-      if (held <= kSnapshotBytesInMemory) {
+      if (held <= kSnapshotBytesInMemory)
         memory_.push_back(std::move(open));
-      } else {
-        if (!unit) {
-          // One unit, so the chunks are not each a transaction of their own.
-          unit.emplace(*conn_);
-          temp_ = "qrw_snap_" + std::to_string(conn_->NextId());
-          conn_->Exec("CREATE TEMP TABLE " + QuoteId(temp_) + " (first INTEGER PRIMARY KEY, rows INTEGER, data BLOB)");
-          ins.Prepare(conn_->Handle(), "INSERT INTO temp." + QuoteId(temp_) + " VALUES (?1, ?2, ?3)");
-        }
-        sqlite3_bind_int64(ins.get(), 1, open.first);
-        sqlite3_bind_int64(ins.get(), 2, static_cast<std::int64_t>(open.offsets.size()));
-        sqlite3_bind_blob(ins.get(), 3, open.data.data(), static_cast<int>(open.data.size()), SQLITE_STATIC);
-        int rc = sqlite3_step(ins.get());
-        sqlite3_reset(ins.get());
-        if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
-      }
+      else
+        Spill(open);
       open = Chunk();
       open.first = end;
       open.data.reserve(kChunkBytes + 64);
@@ -127,10 +116,6 @@ class SnapshotRs : public RsBase {
     }
     if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
     close();
-    if (unit) {
-      ins.Reset();
-      unit->Commit();
-    }
   }
 
   bool Updatable() override { return false; }
@@ -178,10 +163,10 @@ class SnapshotRs : public RsBase {
   }
   void ReleaseRows() override {
     memory_.clear();
+    spilled_.clear();
     read_ = Chunk();
-    if (!temp_.empty() && conn_->IsOpen())
-      sqlite3_exec(conn_->RawHandle(), ("DROP TABLE IF EXISTS temp." + QuoteId(temp_)).c_str(), nullptr, nullptr, nullptr);
-    temp_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
     count_ = 0;
   }
 
@@ -191,38 +176,68 @@ class SnapshotRs : public RsBase {
     Raise(kErrReadOnly);
   }
 
+  // Where a chunk lies in the file.
+  struct Spilled {
+    std::int64_t first = 0, rows = 0;
+    off_t at = 0;
+    std::size_t bytes = 0;
+  };
+
+  [[noreturn]] static void RaiseFileError(int err) {
+    Raise(err == ENOSPC || err == EDQUOT ? kErrDiskFull : kErrDiskOrNetwork, "a snapshot's rows could not be kept");
+  }
+
+  void Spill(const Chunk& c) {
+    if (fd_ < 0) {
+      const char* dir = std::getenv("TMPDIR");
+      std::string path = std::string(dir && *dir ? dir : "/tmp") + "/qrw-snapshot-XXXXXX";
+      fd_ = ::mkostemp(path.data(), O_CLOEXEC);
+      if (fd_ < 0) RaiseFileError(errno);
+      ::unlink(path.c_str());
+    }
+    Spilled where{c.first, static_cast<std::int64_t>(c.offsets.size()), end_, c.data.size()};
+    for (std::size_t done = 0; done < c.data.size();) {
+      ssize_t n = ::pwrite(fd_, c.data.data() + done, c.data.size() - done, end_ + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) RaiseFileError(n < 0 ? errno : ENOSPC);
+      done += static_cast<std::size_t>(n);
+    }
+    end_ += static_cast<off_t>(c.data.size());
+    spilled_.push_back(where);
+  }
+
   // The chunk holding the row at pos: one held in memory, or the one read
-  // last from the temporary table, or else that table's chunk read now.
+  // last from the file, or else the file's chunk read now.
   const Chunk& ChunkOf(std::int64_t pos) {
-    if (!memory_.empty() && pos < memory_.back().End()) {
-      auto it = std::upper_bound(memory_.begin(), memory_.end(), pos,
-                                 [](std::int64_t p, const Chunk& c) { return p < c.first; });
-      return *(it - 1);
-    }
+    auto firstAfter = [](std::int64_t p, const auto& c) { return p < c.first; };
+    if (!memory_.empty() && pos < memory_.back().End())
+      return *(std::upper_bound(memory_.begin(), memory_.end(), pos, firstAfter) - 1);
     if (!read_.offsets.empty() && pos >= read_.first && pos < read_.End()) return read_;
-    conn_->BatchRead();
-    Stmt r;
-    r.Prepare(conn_->Handle(),
-              "SELECT first, rows, data FROM temp." + QuoteId(temp_) + " WHERE first <= ?1 ORDER BY first DESC LIMIT 1");
-    sqlite3_bind_int64(r.get(), 1, pos);
-    int rc = sqlite3_step(r.get());
-    if (rc != SQLITE_ROW) {
-      if (rc == SQLITE_DONE) Raise(kErrRecordDeleted);
-      conn_->RaiseSqlite(rc);
+    auto it = std::upper_bound(spilled_.begin(), spilled_.end(), pos, firstAfter);
+    if (it == spilled_.begin() || pos >= (it - 1)->first + (it - 1)->rows) Raise(kErrRecordDeleted);
+    const Spilled& where = *(it - 1);
+    read_.first = where.first;
+    read_.data.resize(where.bytes);
+    for (std::size_t done = 0; done < where.bytes;) {
+      ssize_t n = ::pread(fd_, read_.data.data() + done, where.bytes - done, where.at + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        read_ = Chunk();
+        RaiseFileError(n < 0 ? errno : EIO);
+      }
+      done += static_cast<std::size_t>(n);
     }
-    read_.first = sqlite3_column_int64(r.get(), 0);
-    const void* p = sqlite3_column_blob(r.get(), 2);
-    read_.data.assign(p ? static_cast<const char*>(p) : "", static_cast<std::size_t>(sqlite3_column_bytes(r.get(), 2)));
-    IndexRows(read_, sqlite3_column_int64(r.get(), 1), width_);
-    if (pos >= read_.End()) Raise(kErrRecordDeleted);
+    IndexRows(read_, where.rows, width_);
     return read_;
   }
 
   int width_ = 0;
   std::int64_t count_ = 0;
-  std::vector<Chunk> memory_;  // the first rows
-  std::string temp_;           // the table of the chunks after them, if any
-  Chunk read_;                 // the chunk of it read last
+  std::vector<Chunk> memory_;     // the first rows
+  int fd_ = -1;                   // the file of the chunks after them, if any
+  off_t end_ = 0;
+  std::vector<Spilled> spilled_;
+  Chunk read_;                    // the chunk of it read last
 };
 
 }  // namespace

@@ -267,7 +267,7 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
   for (long i = 1; i <= 60000; ++i) expected += i % 7;
   EXPECT_EQ(sum, expected);
 
-  // A read-only result too big to hold goes on into a temporary table,
+  // A read-only result too big to hold goes on into a temporary file,
   // in its order, and reads the same from either end and by bookmark.
   rs->Close();
   db_->Execute("INSERT INTO Big (n) SELECT n + 60001 FROM Big");
@@ -301,6 +301,22 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
   snap->MovePrevious();
   EXPECT_EQ(snap->Get("n").ToLong(), 2);
   snap->Close();
+
+  // Its rows are its own: a transaction rolled back after it opened takes
+  // none of them away.
+  db_->BeginTrans();
+  db_->Execute("DELETE FROM Big WHERE n > 10");
+  Recordset kept = db_->OpenRecordset("SELECT n, String(40, 'x') AS c FROM Big ORDER BY n");
+  db_->Rollback();
+  db_->BeginTrans();
+  db_->Execute("DELETE FROM Big WHERE n > 60000");
+  Recordset before = db_->OpenRecordset("SELECT n, String(100, 'x') AS c FROM Big ORDER BY n");
+  db_->Rollback();
+  before->MoveLast();
+  EXPECT_EQ(before->Get("n").ToLong(), 60000);
+  EXPECT_EQ(before->RecordCount(), 60000);
+  kept->MoveLast();
+  EXPECT_EQ(kept->RecordCount(), 10);
 }
 
 // The file's change counter (header bytes 24-27) moves with every commit

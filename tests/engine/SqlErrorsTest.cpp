@@ -97,7 +97,7 @@ TEST_F(SqlRowsTest, ValuesConvertLikeARecordsetAssignment) {
 TEST_F(SqlRowsTest, FunctionErrorsKeepTheirNumbersWhereverRowsAreRead) {
   // A function that fails on one row raises its own error, not the
   // engine's generic one, whether the rows are held in memory, taken into
-  // a temporary table (big results) or chosen by a condition.
+  // a temporary file (big results) or chosen by a condition.
   Raw("CREATE TABLE Big (n INTEGER, t VARCHAR(10) COLLATE NOCASE);"
       "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM c WHERE i < 70000) "
       "INSERT INTO Big SELECT i, CASE WHEN i = 69000 THEN 'abc' ELSE i END FROM c;");
