@@ -26,7 +26,7 @@ bool StartsNoCase(const std::string& s, std::size_t i, const char* word) {
 }
 
 std::string Two(long v) {
-  char b[8];
+  char b[24];  // room for any long, though callers pass 0..99
   std::snprintf(b, sizeof b, "%02ld", v);
   return b;
 }
