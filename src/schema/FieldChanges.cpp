@@ -85,6 +85,31 @@ void Rebuild(Database& db, const std::string& table, const std::string& oldField
   SetFieldPosition(db, table, newField, position);
 }
 
+// A retype of a Text field into the same name, type and size rebuilds it
+// into exactly what it is: "temp" gets no properties, empty text allowed
+// and nothing required, every value is copied unchanged and the field goes
+// back to its place. The upgrade repeats such retypes on every run, so
+// that case is recognised and left alone. Anything the rebuild would
+// change or fail on (another spelling of the name, properties, flags, an
+// index on the field, a "temp" already there, a value too long for the
+// size) takes the rebuild.
+bool RebuildChangesNothing(Database& db, TableDef& def, const std::string& oldField, const std::string& newField,
+                           std::int16_t type, std::int16_t size) {
+  if (type != dbText || oldField != newField || FieldExists(def->Name(), kTempField, db)) return false;
+  Field f = def->GetFields().Item(oldField);
+  if (f->Name() != newField || f->Type() != dbText || f->Size() != size || f->Required() || !f->AllowZeroLength() ||
+      f->Attributes() != 0 || f->GetProperties().Count() != 0)
+    return false;
+  for (Index ix : def->GetIndexes().Members())
+    for (Field member : ix->GetFields().Members())
+      if (text::UCase(member->Name()) == text::UCase(oldField)) return false;
+  Recordset rs = db->OpenRecordset("Select Count(*) As n From [" + def->Name() + "] Where Len([" + oldField +
+                                   "]) > " + std::to_string(size));
+  const bool fits = rs->Get("n").ToLong() == 0;
+  CloseRecordset(rs);
+  return fits;
+}
+
 }  // namespace
 
 // The rebuild (add "temp", copy, drop, rename, position) is one transaction:
@@ -100,6 +125,13 @@ void ModField(Database& db, const std::string& table, const std::string& oldFiel
 
     // Nothing to do once the old field is gone (a repeated run).
     if (!FieldExists(table, oldField, db)) return;
+    bool nothingToChange = false;
+    try {
+      nothingToChange = RebuildChangesNothing(db, def, oldField, newField, type, size);
+    } catch (const Error&) {
+      // Whatever kept the field from being looked at is the rebuild's to report.
+    }
+    if (nothingToChange) return;
     def.Clear();
 
     AllOrNothing(db, [&] { Rebuild(db, table, oldField, newField, type, size, position); });

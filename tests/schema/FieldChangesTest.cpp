@@ -58,6 +58,49 @@ TEST_F(FieldChangesTest, ExistingTempTakesTheCopyWithItsOwnType) {
   EXPECT_EQ(ColumnTexts(db_, "Stock", "Descr"), (Names{"Bond 20#", "<Null>", ""}));
 }
 
+// The columns of the stored table in SQLite's own order: a rebuilt field
+// comes back as the last column.
+std::string StoredOrder(const std::string& path, const std::string& table) {
+  sqlite3* raw = nullptr;
+  sqlite3_open(path.c_str(), &raw);
+  sqlite3_stmt* s = nullptr;
+  sqlite3_prepare_v2(raw, ("SELECT group_concat(name, ',') FROM pragma_table_info('" + table + "')").c_str(), -1, &s,
+                     nullptr);
+  std::string out = sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+  sqlite3_finalize(s);
+  sqlite3_close(raw);
+  return out;
+}
+
+TEST_F(FieldChangesTest, RetypeIntoWhatTheFieldIsLeavesItAlone) {
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 50);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Descr,Qty,Cost");
+  EXPECT_TRUE(boxes_.Shown().empty());
+
+  // What the rebuild would change is rebuilt: the spelling of the name, a
+  // property (the new field has none)...
+  ModField(db_, "Stock", "Qty", "QTY", dbText, 10);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Descr,Cost,QTY");
+  StoredField(db_, "Stock", "Descr")->GetProperties().Append(
+      StoredField(db_, "Stock", "Descr")->CreateProperty("Format", dbText, Variant("@")));
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 50);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Cost,QTY,Descr");
+  EXPECT_EQ(StoredField(db_, "Stock", "Descr")->GetProperties().Count(), 0);
+  EXPECT_EQ(FieldNames(db_, "Stock"), (Names{"StockID", "Descr", "QTY", "Cost"}));
+
+  // ... and a value too long for the size, which the rebuild reports.
+  testing::CloseQuietly(db_);
+  sqlite3* raw = nullptr;
+  sqlite3_open(file_->Path().c_str(), &raw);
+  sqlite3_exec(raw, "UPDATE Stock SET Descr = 'a description much longer than fifty characters in all' WHERE StockID = 1",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  db_ = file_->Open();
+  DataDb = db_;
+  ModField(db_, "Stock", "Descr", "Descr", dbText, 50);
+  ExpectOneBox("Descr failed in ModField", Modality::System);
+}
+
 TEST_F(FieldChangesTest, AFailedRebuildIsUndoneWhole) {
   // A value that cannot be converted stops the copy: the old field keeps
   // every value and no half-filled "temp" is left for the next retype.
