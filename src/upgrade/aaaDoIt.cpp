@@ -46,24 +46,9 @@ constexpr ScriptGroup kScript[] = {
 // if every step had been committed on its own, and the failure goes on to
 // end the run; a commit the file refuses ends the run with the disk's error
 // and leaves the group undone.
-void RunAsOneCommit(void (*group)()) {
-  // Our own handle: a step may let go of DataDb.
-  Database db = DataDb;
-  db->BeginTrans();
-  try {
-    group();
-  } catch (...) {
-    try {
-      db->CommitTrans();
-    } catch (const Error&) {
-      // The failure that stopped the group is the one to report.
-      try {
-        db->Rollback();
-      } catch (const Error&) {
-      }
-    }
-    throw;
-  }
+// Commits the group's transaction; one the file refuses leaves the group
+// undone, with the disk's error.
+void CommitGroup(Database& db) {
   try {
     db->CommitTrans();
   } catch (const Error&) {
@@ -73,6 +58,23 @@ void RunAsOneCommit(void (*group)()) {
     }
     throw;
   }
+}
+
+void RunAsOneCommit(void (*group)()) {
+  // Our own handle: a step may let go of DataDb.
+  Database db = DataDb;
+  db->BeginTrans();
+  try {
+    group();
+  } catch (...) {
+    // The failure that stopped the group is the one to report.
+    try {
+      CommitGroup(db);
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  CommitGroup(db);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Table recordsets: moving, reading live values, writing through Edit and
 // AddNew with the field's conversion rules, deleting, bookmarks.
-#include <fstream>
 #include "EngineFixture.h"
 
 namespace qrw::test {
@@ -319,17 +318,9 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
   EXPECT_EQ(kept->RecordCount(), 10);
 }
 
-// The file's change counter (header bytes 24-27) moves with every commit
-// that writes a page.
-std::string ChangeCounter(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  char b[28] = {};
-  f.read(b, sizeof b);
-  return std::string(b + 24, 4);
-}
 
 TEST_F(RecordsetTest, SavingWhatARowHoldsWritesNothingAndRowsStayLive) {
-  const std::string before = ChangeCounter(path_);
+  const std::string before = testing::FileChangeCounter(path_);
   Recordset rs = db_->OpenRecordset("Items");
   rs->Edit();
   rs->Set("Name", Variant("one"));
@@ -337,7 +328,7 @@ TEST_F(RecordsetTest, SavingWhatARowHoldsWritesNothingAndRowsStayLive) {
   rs->Update();
   EXPECT_EQ(rs->LastModified(), 0);
   rs->Close();
-  EXPECT_EQ(ChangeCounter(path_), before);
+  EXPECT_EQ(testing::FileChangeCounter(path_), before);
 
   // A letter case is a change.
   rs = db_->OpenRecordset("Items");

@@ -1,7 +1,6 @@
 // The upgrade's own statements, run on small tables holding what they name,
 // with the results the upgrade relies on.
 #include <algorithm>
-#include <fstream>
 #include <string>
 
 #include "SqlFixture.h"
@@ -315,23 +314,15 @@ TEST_F(SqlTest, RemainingUpgradeTextsRun) {
             (V{"GENERAL LAMINATE MATERIAL"}));
 }
 
-// The file's change counter (bytes 24-27 of the header): it moves with every
-// commit that writes a page.
-std::string ChangeCounter(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  char b[28] = {};
-  f.read(b, sizeof b);
-  return std::string(b + 24, 4);
-}
 
 TEST_F(SqlTest, RowsAlreadyHoldingTheNewValuesCountButAreNotWrittenAgain) {
   Raw("CREATE TABLE Items (Center VARCHAR(10) COLLATE NOCASE, Rate DOUBLE DEFAULT 0, Kind VARCHAR(10) COLLATE NOCASE);"
       "INSERT INTO Items VALUES ('BP', 0, 'B'), ('bp', 0, 'B'), (NULL, 0, 'B'), ('XX', 1.5, 'X');"
       "CREATE TABLE Log (n INTEGER);");
   Open();
-  const std::string before = ChangeCounter(path_);
+  const std::string before = testing::FileChangeCounter(path_);
   EXPECT_EQ(Run("Update Items Set Rate = 0 Where Kind = 'B'"), 3);
-  EXPECT_EQ(ChangeCounter(path_), before);
+  EXPECT_EQ(testing::FileChangeCounter(path_), before);
 
   // A change of letter case or from Null is a change.
   EXPECT_EQ(Run("Update Items Set Center = 'BP', Rate = 0 Where Kind = 'B'"), 3);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
 #include <string>
 
 namespace qrw::testing {
@@ -21,6 +22,16 @@ inline void RawExec(const std::string& path, const std::string& sql,
   sqlite3_free(err);
   sqlite3_close(db);
   ASSERT_EQ(rc, SQLITE_OK) << msg << " in " << sql;
+}
+
+// The file's change counter (header bytes 24-27): it moves with every
+// commit that writes a page, so an unchanged counter means nothing was
+// written.
+inline std::string FileChangeCounter(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  char b[28] = {};
+  f.read(b, sizeof b);
+  return std::string(b + 24, 4);
 }
 
 }  // namespace qrw::testing
