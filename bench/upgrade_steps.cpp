@@ -2,8 +2,9 @@
 // with VACUUM INTO as the yardstick, then upgraded several times in a row
 // in this process, the way modqrw runs the script. For each run it prints
 // the total, the time of each of the sixteen groups, and every record loop
-// and SQL text that takes more than 1% of the run; at the end the peak
-// resident memory. The timing hooks (the progress sink and SQLite's profile
+// and SQL text that takes more than 1% of the run, with the peak resident
+// memory so far and the most SQLite held during each group; at the end the
+// peak resident memory. The timing hooks (the progress sink and SQLite's profile
 // callback) live only in this program; modqrw itself is not changed by it.
 //
 //   bench_upgrade_steps [--orders N | --data FOLDER] [--runs K] [--work DIR] [--keep]
@@ -53,6 +54,8 @@ struct Cost {
 // per-row statement in two groups is shown twice.
 struct RunTimes {
   std::vector<std::pair<std::string, double>> groups;
+  std::vector<long> peakKib;    // peak resident memory when each group ended
+  std::vector<long> sqliteKib;  // the most SQLite itself held during the group
   std::map<std::pair<int, std::string>, Cost> loops;
   std::map<std::pair<int, std::string>, Cost> sql;
   int group = 0;
@@ -63,11 +66,16 @@ RunTimes* current = nullptr;
 class TimingSink : public ProgressSink {
  public:
   void GroupStarted(int number, int, const std::string& name) override {
+    sqlite3_memory_highwater(1);
     current->group = number;
     current->groups.push_back({name, 0});
     groupStart_ = Clock::now();
   }
-  void GroupFinished(int) override { current->groups.back().second = Since(groupStart_); }
+  void GroupFinished(int) override {
+    current->groups.back().second = Since(groupStart_);
+    current->peakKib.push_back(PeakRssKib());
+    current->sqliteKib.push_back(static_cast<long>(sqlite3_memory_highwater(1) / 1024));
+  }
   void StepStarted(const std::string& name, long) override {
     loop_ = name;
     loopStart_ = Clock::now();
@@ -102,8 +110,9 @@ int WatchConnection(sqlite3* db, char**, const void*) {
 void Print(const char* title, const RunTimes& t, double total) {
   std::printf("\n%s: %.2f s\n", title, total);
   for (std::size_t i = 0; i < t.groups.size(); ++i)
-    std::printf("  [%2zu] %6.2f s %5.1f%%  %s\n", i + 1, t.groups[i].second, 100 * t.groups[i].second / total,
-                t.groups[i].first.c_str());
+    std::printf("  [%2zu] %6.2f s %5.1f%%  peak RSS %5.1f MiB, SQLite %5.1f MiB  %s\n", i + 1, t.groups[i].second,
+                100 * t.groups[i].second / total, i < t.peakKib.size() ? t.peakKib[i] / 1024.0 : 0.0,
+                i < t.sqliteKib.size() ? t.sqliteKib[i] / 1024.0 : 0.0, t.groups[i].first.c_str());
   auto big = [&](const auto& costs, const char* kind) {
     std::vector<std::pair<double, std::string>> rows;
     for (const auto& [key, c] : costs)

@@ -42,7 +42,12 @@ const char* const kSystemTableNames[] = {"MSysQueries", "MSysFields", "MSysPrope
 
 namespace {
 
-constexpr int kCacheKiB = 8192;  // page cache, the same for every database size
+// Page caches, the same for every database size. SQLite also sorts in up to
+// the main cache's size before it spills to a file, so the main cache is
+// what bounds a big sort's memory; the temporary database holds only the
+// keys of big recordsets.
+constexpr int kCacheKiB = 4096;
+constexpr int kTempCacheKiB = 1024;
 
 // Refuses a missing file, a folder, or anything that is not an SQLite
 // database before SQLite sees it, so a refused file is never touched.
@@ -110,7 +115,11 @@ void ProbeLockAndDamage(sqlite3* db, const std::string& path, bool wal) {
 void ConnectionImpl::SetRunJournal() {
   sqlite3_exec(db_, wal_ ? "PRAGMA synchronous=NORMAL" : "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL",
                nullptr, nullptr, nullptr);
-  sqlite3_exec(db_, ("PRAGMA cache_size=-" + std::to_string(kCacheKiB)).c_str(), nullptr, nullptr, nullptr);
+  sqlite3_exec(db_,
+               ("PRAGMA cache_size=-" + std::to_string(kCacheKiB) + "; PRAGMA temp.cache_size=-" +
+                std::to_string(kTempCacheKiB))
+                   .c_str(),
+               nullptr, nullptr, nullptr);
 }
 
 void ConnectionImpl::RestoreJournal() noexcept {
