@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BestOfThree.h"
 #include "engine/Engine.h"
 
 namespace {
@@ -141,20 +142,9 @@ int main(int argc, char** argv) {
   double worst = 0;
   for (const Case& c : cases) {
     std::printf("%s\n  %s\n", c.title, c.dialect);
-    // The two sides alternate and the best of three counts, so a busy
-    // machine disturbs little.
-    double raw = 1e300, eng = 1e300;
-    for (int round = 0; round < 3; ++round) {
-      for (int side = 0; side < 2; ++side) {
-        if ((side + round) % 2 == 0)
-          raw = std::min(raw, RawSeconds(base, c.sqlite, c.crosstab));
-        else
-          eng = std::min(eng, EngineSeconds(base, c.dialect));
-      }
-    }
-    double ratio = eng / raw;
+    double ratio = qrw::bench::BestOfThree([&] { return RawSeconds(base, c.sqlite, c.crosstab); },
+                                           [&] { return EngineSeconds(base, c.dialect); });
     worst = std::max(worst, ratio);
-    std::printf("  best: sqlite3 %.3f s, dialect %.3f s, ratio %.2f\n", raw, eng, ratio);
   }
   std::printf("worst ratio: %.2f (aim: 1.5 or less)\n", worst);
   std::filesystem::remove_all(dir);

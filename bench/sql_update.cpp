@@ -15,6 +15,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "BestOfThree.h"
 #include "engine/Engine.h"
 
 namespace {
@@ -113,24 +114,17 @@ int main(int argc, char** argv) {
   double worst = 0;
   for (const Case& c : cases) {
     std::printf("%s\n  %s\n", c.title, c.dialect);
-    // Each run gets a fresh copy of the same file; the two sides alternate
-    // and the best of three counts, so a busy machine disturbs little.
+    // Each run gets a fresh copy of the same file.
     std::string copy = dir + "/run.db";
-    double raw = 1e300, eng = 1e300;
-    for (int round = 0; round < 3; ++round) {
-      for (int side = 0; side < 2; ++side) {
-        std::filesystem::copy_file(base, copy, std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::remove(copy + "-wal");
-        std::filesystem::remove(copy + "-shm");
-        if ((side + round) % 2 == 0)
-          raw = std::min(raw, RawSeconds(copy, c.sqlite));
-        else
-          eng = std::min(eng, EngineSeconds(copy, c.dialect));
-      }
-    }
-    double ratio = eng / raw;
+    double ratio = qrw::bench::BestOfThree([&] { return RawSeconds(copy, c.sqlite); },
+                                           [&] { return EngineSeconds(copy, c.dialect); },
+                                           [&] {
+                                             std::filesystem::copy_file(base, copy,
+                                                                        std::filesystem::copy_options::overwrite_existing);
+                                             std::filesystem::remove(copy + "-wal");
+                                             std::filesystem::remove(copy + "-shm");
+                                           });
     if (ratio > worst) worst = ratio;
-    std::printf("  best: sqlite3 %.3f s, dialect %.3f s, ratio %.2f\n", raw, eng, ratio);
   }
   std::printf("worst ratio: %.2f (aim: 1.5 or less)\n", worst);
   std::filesystem::remove_all(dir);

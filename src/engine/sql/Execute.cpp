@@ -123,7 +123,8 @@ long RunUpdateJoin(engine::Connection& conn, const UpdateStmt& st, const Params&
 // Rows of the statement that already hold every new value are counted but
 // not written again: writing them would change no value, yet cost a journal
 // page and a rewrite per row, on every pass of a script that repeats its
-// statements. A row is left only when SQLite would store exactly what is
+// statements. This is done where every new value is a literal or a field,
+// which is cheap to compare. A row is left only when SQLite would store exactly what is
 // there (the comparison is binary and null-safe, with the column's type
 // applied to the new value as storing it would).
 long unchangedRows = 0;
@@ -179,6 +180,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
 
   std::string assigns, unchanged;
   std::vector<std::string> setColumns;
+  bool cheapValues = true;
   for (const SetItem& item : st.sets) {
     TExpr value = tr.Expr(*item.value, scope);
     if (!item.qualifier.empty() && !SameName(item.qualifier, qualifier)) {
@@ -193,6 +195,9 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
     const engine::ColumnInfo& col = table.columns[static_cast<std::size_t>(idx)];
     const std::string stored = StoreValue(value, col);
     Append(assigns, sqltext::InDoubleQuotes(col.name) + " = " + stored);
+    // Only a literal or another field is cheap to work out twice; a computed
+    // value would cost every row a second evaluation.
+    if (!value.constant && !value.col) cheapValues = false;
     unchanged += (unchanged.empty() ? "" : " AND ") + alias + "." + sqltext::InDoubleQuotes(col.name) + " IS (" +
                  stored + ")" + (IsTextType(col.type) ? " COLLATE BINARY" : "");
     setColumns.push_back(col.name);
@@ -205,7 +210,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
   const std::string target = "UPDATE " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + " SET " + assigns;
   const std::string keys = "SELECT " + alias + ".rowid FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + where;
   const std::string one = target + " WHERE " + alias + ".rowid = ?1";
-  if (unchanged.empty() || !MaySkipUnchanged(db, table.name, setColumns))
+  if (unchanged.empty() || !cheapValues || !MaySkipUnchanged(db, table.name, setColumns))
     return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
   // The test comes last, so it is made only for the rows the statement
   // selects; the rows it leaves still count as affected.
