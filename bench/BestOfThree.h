@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <string>
+
+#include <unistd.h>
 
 namespace qrw::bench {
 
@@ -26,6 +30,16 @@ inline double BestOfThree(const std::function<double()>& yardstick, const std::f
   const double ratio = eng / raw;
   std::printf("  best: sqlite3 %.3f s, dialect %.3f s, ratio %.2f\n", raw, eng, ratio);
   return ratio;
+}
+
+// A scratch folder of this run under /tmp with the benchmark's base file,
+// built by `build` with `rows` rows; returns the folder.
+inline std::string BuildBaseFile(const std::string& name, long rows, void (*build)(const std::string&, long)) {
+  const std::string dir = "/tmp/qrw-bench-" + name + "-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  std::printf("building %ld rows...\n", rows);
+  build(dir + "/base.db", rows);
+  return dir;
 }
 
 }  // namespace qrw::bench

@@ -117,11 +117,8 @@ double EngineSeconds(const std::string& path, const std::string& sql) {
 
 int main(int argc, char** argv) {
   long rows = argc > 1 ? std::atol(argv[1]) : 100000;
-  std::string dir = "/tmp/qrw-bench-union-" + std::to_string(::getpid());
-  std::filesystem::create_directories(dir);
+  const std::string dir = qrw::bench::BuildBaseFile("union", rows, Build);
   const std::string base = dir + "/base.db";
-  std::printf("building %ld rows...\n", rows);
-  Build(base, rows);
 
   struct Case {
     const char* title;
