@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,7 @@ struct RunTimes {
   std::vector<long> sqliteKib;  // the most SQLite itself held during the group
   std::map<std::pair<int, std::string>, Cost> loops;
   std::map<std::pair<int, std::string>, Cost> sql;
+  std::map<std::string, Cost> kinds;  // every statement, by what it does
   int group = 0;
 };
 
@@ -91,13 +93,33 @@ class TimingSink : public ProgressSink {
   std::string loop_;
 };
 
+// What a statement does, without its names: many small statements of one
+// kind (each ALTER TABLE on its own table) can add up to much of a run.
+std::string KindOf(const std::string& sql) {
+  std::string head = sql.substr(0, sql.find_first_of(" \n"));
+  for (char& ch : head) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  if (head == "ALTER") {
+    for (const char* action : {" ADD COLUMN ", " DROP COLUMN ", " RENAME COLUMN ", " RENAME TO "})
+      if (sql.find(action) != std::string::npos) return "ALTER TABLE" + std::string(action).substr(0, std::strlen(action) - 1);
+  }
+  if (head == "CREATE" || head == "DROP") {
+    std::size_t at = sql.find(' ');
+    return head + sql.substr(at, sql.find(' ', at + 1) - at);
+  }
+  return head;
+}
+
 int Profile(unsigned, void*, void* stmt, void* nanos) {
   if (!current) return 0;
   const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(stmt));
-  std::string key = sql ? std::string(sql).substr(0, 110) : "?";
-  Cost& c = current->sql[{current->group, key}];
-  c.seconds += static_cast<double>(*static_cast<sqlite3_int64*>(nanos)) / 1e9;
+  std::string text = sql ? sql : "?";
+  const double seconds = static_cast<double>(*static_cast<sqlite3_int64*>(nanos)) / 1e9;
+  Cost& c = current->sql[{current->group, text.substr(0, 110)}];
+  c.seconds += seconds;
   ++c.calls;
+  Cost& k = current->kinds[KindOf(text)];
+  k.seconds += seconds;
+  ++k.calls;
   return 0;
 }
 
@@ -125,6 +147,10 @@ void Print(const char* title, const RunTimes& t, double total) {
   std::printf("  steps over 1%% of the run:\n");
   big(t.loops, "loop");
   big(t.sql, "sql");
+  std::printf("  kinds of statement over 1%% of the run:\n");
+  for (const auto& [kind, c] : t.kinds)
+    if (c.seconds > total / 100)
+      std::printf("    %6.2f s %5.1f%%  x%-7ld %s\n", c.seconds, 100 * c.seconds / total, c.calls, kind.c_str());
 }
 
 }  // namespace

@@ -104,6 +104,8 @@ void ConnectionImpl::BatchRead() {
 
 void ConnectionImpl::BatchWrite() {
   if (batch_ && batchWrites_ && BatchHasRoom()) return;
+  // Inside the caller's transaction there is no batch to end.
+  if (!batch_ && transDepth_ > 0) return;
   // A batch that only read may hold an old snapshot that cannot write; a
   // writing batch takes the write lock up front.
   FlushNow();

@@ -189,8 +189,9 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // Columns that take a default value when a new row leaves them out.
   std::vector<std::string> ColumnsWithDefault(std::string table);
 
-  // Statements. Prepare caches by text; every use goes through Stmt.
-  sqlite3_stmt* Prepare(const std::string& sql);
+  // Statements. Prepare caches by text; every use goes through Stmt. A
+  // recordset running its own statement keeps its pending row (`keep`).
+  sqlite3_stmt* Prepare(const std::string& sql, PendingRow* keep = nullptr);
   void Exec(const std::string& sql);
   [[noreturn]] void RaiseSqlite(int rc, const std::string& context = {}) {
     engine::RaiseSqlite(db_, rc, SqlAuthor::Engine, context);

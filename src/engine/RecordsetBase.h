@@ -188,9 +188,14 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   const ColumnInfo& Column(int i) const { return columns_[static_cast<std::size_t>(i)]; }
   const std::string& Shown(int i) const { return shown_[static_cast<std::size_t>(i)]; }
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
+  // Loops look the same few names up for every row, spelt the same way
+  // each time: a name seen once is found again without folding its case.
   int IndexOf(const std::string& name) const {
+    if (auto seen = asWritten_.find(name); seen != asWritten_.end()) return seen->second;
     auto it = byName_.find(UpperName(name));
-    return it == byName_.end() ? -1 : it->second;
+    if (it == byName_.end()) return -1;
+    if (asWritten_.size() < 4 * byName_.size()) asWritten_.emplace(name, it->second);
+    return it->second;
   }
   Field FieldAt(int i) { return Field(fieldObjs_[static_cast<std::size_t>(i)]); }
   // The checks of every call. This recordset's own pending row stays
@@ -266,6 +271,7 @@ class RsBase : public RecordsetObject, public std::enable_shared_from_this<RsBas
   std::vector<ColumnInfo> columns_;
   std::vector<std::string> shown_;
   std::unordered_map<std::string, int> byName_;
+  mutable std::unordered_map<std::string, int> asWritten_;
   std::vector<std::shared_ptr<RsField>> fieldObjs_;
   RsFields fields_{this};
 

@@ -12,8 +12,8 @@
 
 namespace qrw::engine {
 
-sqlite3_stmt* ConnectionImpl::Prepare(const std::string& sql) {
-  sqlite3* db = Handle();
+sqlite3_stmt* ConnectionImpl::Prepare(const std::string& sql, PendingRow* keep) {
+  sqlite3* db = HandleKeeping(keep);
   auto it = stmts_.find(sql);
   if (it != stmts_.end()) {
     it->second.lastUse = ++useClock_;

@@ -1,21 +1,26 @@
 // Recordsets over the rows of one stored table: updatable, keys (rowids)
 // fixed when the recordset opens, values read live one row at a time.
 //
-// Memory stays flat on big tables: past kKeysInMemory the keys go to a
-// temporary table. Writes go through the connection's batches; a recordset
-// must never hand out a key freed by a deletion while its old position
-// still exists.
+// Memory stays flat on big tables: a big table's keys go to a temporary
+// table, filled by one statement, and a loop that walks forward reads its
+// rows through one statement joining that table to the stored one, so a
+// row costs one step instead of a statement of its own. Writes go through
+// the connection's batches; a recordset must never hand out a key freed by
+// a deletion while its old position still exists.
 #include "engine/RecordsetBase.h"
 
 namespace qrw::engine {
 
 namespace {
 
-constexpr std::int64_t kKeysInMemory = 50000;
+// Keys held in memory at most; a table with more rows than this keeps the
+// keys of its recordsets in a temporary table.
+constexpr std::int64_t kKeysInMemory = 4096;
 constexpr int kKeyBlock = 1024;
 
-// The fixed list of row keys: a vector while small, a temporary table past
-// kKeysInMemory keys.
+// The fixed list of row keys: a vector while small, a temporary table on a
+// big table or past kKeysInMemory keys. Position p is the temporary
+// table's row p + 1.
 class KeyList {
  public:
   explicit KeyList(std::shared_ptr<ConnectionImpl> conn) : conn_(std::move(conn)) {}
@@ -23,6 +28,24 @@ class KeyList {
   KeyList& operator=(const KeyList&) = delete;
   ~KeyList() { Release(); }
 
+  // The keys keySql yields, in its order. On a big table they go straight
+  // into the temporary table in one statement.
+  void Fill(const std::string& keySql, bool bigTable) {
+    if (bigTable) {
+      Spill();
+      conn_->Exec("INSERT INTO temp." + QuoteId(table_) + " (k) " + keySql);
+      count_ = sqlite3_changes64(conn_->Handle());
+      return;
+    }
+    Stmt s;
+    s.Prepare(conn_->Handle(), keySql);
+    for (;;) {
+      int rc = sqlite3_step(s.get());
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
+      Add(sqlite3_column_int64(s.get(), 0));
+    }
+  }
   void Add(std::int64_t key) {
     if (!spilled_ && static_cast<std::int64_t>(mem_.size()) >= kKeysInMemory) Spill();
     if (spilled_) {
@@ -37,6 +60,8 @@ class KeyList {
     ++count_;
   }
   std::int64_t Size() const { return count_; }
+  bool Spilled() const { return spilled_; }
+  const std::string& TableName() const { return table_; }
   // Spilled keys are read a block at a time: loops go through them in order.
   std::int64_t At(std::int64_t pos) {
     if (!spilled_) return mem_[static_cast<std::size_t>(pos)];
@@ -63,6 +88,7 @@ class KeyList {
     mem_.clear();
     mem_.shrink_to_fit();
     block_.clear();
+    blockStart_ = 0;
   }
 
  private:
@@ -105,6 +131,8 @@ class TableRs : public RsBase, public PendingRow {
     for (const ColumnInfo& c : columns_) cols += (cols.empty() ? "" : ", ") + QuoteId(c.name);
     if (cols.empty()) cols = "1";
     readSql_ = "SELECT " + cols + " FROM " + QuoteId(table_) + " WHERE rowid = ?1";
+    streamCols_ = "\"qrw_k\".rowid, \"qrw_t\".rowid";
+    for (const ColumnInfo& c : columns_) streamCols_ += ", \"qrw_t\"." + QuoteId(c.name);
     auto withDefault = conn_->ColumnsWithDefault(table_);
     hasDefault_.resize(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i)
@@ -118,36 +146,35 @@ class TableRs : public RsBase, public PendingRow {
     watched_ = sqlite3_step(t) == SQLITE_ROW;
   }
   ~TableRs() override {
-    StepOff();
+    StopStream();
     keys_.Release();
   }
 
-  // Decodes the fields not read yet and lets go of the row.
+  // Decodes the fields not read yet and lets go of the row and the stream:
+  // another statement is about to run.
   void FinishRow() noexcept override {
-    if (!onRow_) return;
-    try {
-      for (std::size_t i = 0; i < columns_.size(); ++i) RowValue(i);
-    } catch (...) {
-      rowPos_ = -1;  // read the row again when it is next needed
+    if (onRow_) {
+      try {
+        for (std::size_t i = 0; i < columns_.size(); ++i) RowValue(i);
+      } catch (...) {
+        rowPos_ = -1;  // read the row again when it is next needed
+      }
     }
-    StepOff();
+    StopStream();
   }
 
   void Fill(const std::string& keySql) {
-    Stmt s;
-    s.Prepare(conn_->Handle(), keySql);
     // One transaction for the whole read, so keys that spill to the
     // temporary table are not written one commit at a time.
     Savepoint sp(*conn_);
-    for (;;) {
-      int rc = sqlite3_step(s.get());
-      if (rc == SQLITE_DONE) break;
-      if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
-      std::int64_t key = sqlite3_column_int64(s.get(), 0);
-      keys_.Add(key);
-      if (key > maxKey_) maxKey_ = key;
+    keys_.Fill(keySql, MaxRowid() > kKeysInMemory);
+    if (keys_.Spilled()) {
+      sqlite3_stmt* s = conn_->Prepare("SELECT max(k) FROM temp." + QuoteId(keys_.TableName()));
+      Stmt use(s);
+      if (sqlite3_step(s) == SQLITE_ROW) maxKey_ = sqlite3_column_int64(s, 0);
+    } else {
+      for (std::int64_t p = 0; p < keys_.Size(); ++p) maxKey_ = std::max(maxKey_, keys_.At(p));
     }
-    s.Reset();
     sp.Commit();
   }
 
@@ -181,7 +208,7 @@ class TableRs : public RsBase, public PendingRow {
   void Delete() override {
     RequireCurrent();
     ClearBuffer();
-    StepOff();
+    StopStream();
     conn_->BatchWrite();
     sqlite3_stmt* s = conn_->Prepare("DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?1");
     Stmt use(s);
@@ -205,6 +232,7 @@ class TableRs : public RsBase, public PendingRow {
   bool LoadRow(std::int64_t pos) override {
     StepOff();
     conn_->BatchRead();
+    if (keys_.Spilled()) return StreamTo(pos);
     const std::int64_t key = keys_.At(pos);
     // The connection's cached statement: whoever asks for it next has this
     // row finished first.
@@ -219,20 +247,21 @@ class TableRs : public RsBase, public PendingRow {
     row_.assign(columns_.size(), Variant());
     decoded_.assign(columns_.size(), false);
     read_ = s;
+    firstField_ = 0;
     onRow_ = true;
     conn_->SetPendingRow(this);
     return true;
   }
   const Variant& RowValue(std::size_t i) override {
     if (onRow_ && !decoded_[i]) {
-      row_[i] = ReadValue(read_, static_cast<int>(i), columns_[i].type);
+      row_[i] = ReadValue(read_, static_cast<int>(i) + firstField_, columns_[i].type);
       decoded_[i] = true;
     }
     return row_[i];
   }
   PendingRow* Pending() override { return this; }
   void ReleaseRows() override {
-    StepOff();
+    StopStream();
     keys_.Release();
   }
 
@@ -256,8 +285,11 @@ class TableRs : public RsBase, public PendingRow {
     StepOff();
     conn_->BatchWrite();
     std::int64_t key = keys_.At(pos_);
+    // The stream stays where it is: the write touches this row only, and
+    // the stream looks each next row up afresh.
     sqlite3_stmt* s = conn_->Prepare("UPDATE " + QuoteId(table_) + " SET " + sets + " WHERE rowid = ?" +
-                                     std::to_string(dirty.size() + 1));
+                                         std::to_string(dirty.size() + 1),
+                                     this);
     Stmt use(s);
     for (std::size_t k = 0; k < dirty.size(); ++k) {
       const ColumnInfo& c = columns_[static_cast<std::size_t>(dirty[k])];
@@ -266,7 +298,7 @@ class TableRs : public RsBase, public PendingRow {
     sqlite3_bind_int64(s, static_cast<int>(dirty.size() + 1), key);
     int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
-    if (sqlite3_changes(conn_->Handle()) == 0) {
+    if (sqlite3_changes(conn_->HandleKeeping(this)) == 0) {
       currentDeleted_ = true;
       Raise(kErrRecordDeleted);
     }
@@ -283,7 +315,7 @@ class TableRs : public RsBase, public PendingRow {
     }
     // A new key above every key this recordset has seen, so a key freed by
     // a deletion is never handed out again while its old position exists.
-    StepOff();
+    StopStream();
     conn_->BatchWrite();
     std::int64_t tableMax = 0;
     {
@@ -327,21 +359,71 @@ class TableRs : public RsBase, public PendingRow {
     return RowValue(i).SameAs(*buffer_[i]);
   }
 
+  std::int64_t MaxRowid() {
+    sqlite3_stmt* s = conn_->Prepare("SELECT max(rowid) FROM " + QuoteId(table_));
+    Stmt use(s);
+    return sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+  }
+
+  // Reads the row at pos through the stream: the next step when the stream
+  // is on the row before, else the stream starts again at pos.
+  bool StreamTo(std::int64_t pos) {
+    sqlite3* db = conn_->HandleKeeping(this);
+    if (!stream_)
+      stream_.Prepare(db, "SELECT " + streamCols_ + " FROM temp." + QuoteId(keys_.TableName()) +
+                              " AS \"qrw_k\" LEFT JOIN " + QuoteId(table_) +
+                              " AS \"qrw_t\" ON \"qrw_t\".rowid = \"qrw_k\".k WHERE \"qrw_k\".rowid >= ?1 ORDER BY "
+                              "\"qrw_k\".rowid");
+    sqlite3_stmt* s = stream_.get();
+    if (streamPos_ < 0 || pos != streamPos_ + 1) {
+      sqlite3_reset(s);
+      sqlite3_bind_int64(s, 1, pos + 1);
+    }
+    conn_->SetPendingRow(this);
+    streamPos_ = pos;
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_ROW || sqlite3_column_int64(s, 0) != pos + 1) {
+      StopStream();
+      conn_->RaiseSqlite(rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    }
+    if (sqlite3_column_type(s, 1) == SQLITE_NULL) return false;  // the row is gone
+    row_.assign(columns_.size(), Variant());
+    decoded_.assign(columns_.size(), false);
+    read_ = s;
+    firstField_ = 2;
+    onRow_ = true;
+    return true;
+  }
+
   // Done with the row the statement is on: every field already read is
   // kept, the rest are never needed (a row still pending has its fields
-  // decoded by FinishRow first).
+  // decoded by FinishRow first). The stream stays on the row, so the next
+  // row is one step on.
   void StepOff() noexcept {
     if (!onRow_) return;
     onRow_ = false;
-    conn_->ForgetPendingRow(this);
-    sqlite3_reset(read_);
-    sqlite3_clear_bindings(read_);
+    sqlite3_stmt* s = read_;
     read_ = nullptr;
+    if (s == stream_.get()) return;
+    conn_->ForgetPendingRow(this);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+  }
+  void StopStream() noexcept {
+    StepOff();
+    if (streamPos_ < 0) return;
+    streamPos_ = -1;
+    sqlite3_reset(stream_.get());
+    conn_->ForgetPendingRow(this);
   }
 
   std::string table_;
   std::string readSql_;
+  std::string streamCols_;
   sqlite3_stmt* read_ = nullptr;  // on the current row while onRow_
+  int firstField_ = 0;            // read_'s column of the first field
+  Stmt stream_;                   // over the keys, with the rows joined
+  std::int64_t streamPos_ = -1;   // the position the stream is on
   std::vector<bool> decoded_;
   bool onRow_ = false;
   std::vector<bool> hasDefault_;

@@ -319,6 +319,41 @@ TEST_F(RecordsetTest, ManyRowsStreamThroughTheKeyList) {
 }
 
 
+TEST_F(RecordsetTest, ALoopOverABigTableSeesEveryWriteMadeWhileItRuns) {
+  // A big table's loop reads its rows through one statement; writes of its
+  // own, other statements between rows, deletions ahead and the caller's
+  // transaction must all read as they would row by row.
+  Raw("CREATE TABLE Big(n INTEGER, m INTEGER, t TEXT);"
+      "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM c WHERE i < 9000) "
+      "INSERT INTO Big SELECT i, 0, 'row ' || i FROM c;");
+  db_->GetTableDefs().Refresh();
+  db_->BeginTrans();
+  Recordset rs = db_->OpenRecordset("SELECT * FROM Big WHERE n > 10 ORDER BY n DESC");
+  long seen = 0, expect = 9000;
+  for (; !rs->Eof(); rs->MoveNext(), ++seen) {
+    const long n = rs->Get("n").ToLong();
+    if (n != expect) {
+      ADD_FAILURE() << "row " << seen << " reads n = " << n << ", not " << expect;
+      break;
+    }
+    expect = n == 4010 ? 3999 : n - 1;
+    if (n == 5000) db_->Execute("DELETE FROM Big WHERE n BETWEEN 4000 AND 4009");
+    if (n == 7000) db_->Execute("UPDATE Big SET t = 'seen' WHERE n = 6998");
+    if (n == 6998 && rs->Get("t").ToText() != "seen") ADD_FAILURE() << "an update between rows is not seen";
+    rs->Edit();
+    if (n % 3 == 0) rs->Set("m", Variant::Long(n * 2));
+    if (n % 5 == 0) rs->Set("t", Variant("five " + std::to_string(n)));
+    rs->Update();
+    if (n % 3 == 0 && rs->Get("m").ToLong() != n * 2) ADD_FAILURE() << "row " << n << " does not read its own write";
+  }
+  EXPECT_EQ(seen, 8980);
+  db_->CommitTrans();
+  rs->Close();
+  EXPECT_EQ(RawText("SELECT count(*) || ' ' || sum(m = n * 2) || ' ' || sum(t = 'five ' || n) || ' ' || "
+                    "sum(t = 'seen') FROM Big"),
+            "8990 2994 1796 1");
+}
+
 TEST_F(RecordsetTest, SavingWhatARowHoldsWritesNothingAndRowsStayLive) {
   const std::string before = testing::FileChangeCounter(path_);
   Recordset rs = db_->OpenRecordset("Items");
