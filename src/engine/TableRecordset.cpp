@@ -232,11 +232,13 @@ class TableRs : public RsBase, public PendingRow {
   bool LoadRow(std::int64_t pos) override {
     StepOff();
     conn_->BatchRead();
-    if (keys_.Spilled()) return StreamTo(pos);
+    // The row the stream is on is read again (after a write of its own) by
+    // key, so the stream stays one step from the next row.
+    if (keys_.Spilled() && pos != streamPos_) return StreamTo(pos);
     const std::int64_t key = keys_.At(pos);
     // The connection's cached statement: whoever asks for it next has this
     // row finished first.
-    sqlite3_stmt* s = conn_->Prepare(readSql_);
+    sqlite3_stmt* s = conn_->Prepare(readSql_, this);
     sqlite3_bind_int64(s, 1, key);
     int rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) {
@@ -405,7 +407,7 @@ class TableRs : public RsBase, public PendingRow {
     sqlite3_stmt* s = read_;
     read_ = nullptr;
     if (s == stream_.get()) return;
-    conn_->ForgetPendingRow(this);
+    if (streamPos_ < 0) conn_->ForgetPendingRow(this);
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
   }
