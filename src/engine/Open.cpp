@@ -108,12 +108,14 @@ void ProbeLockAndDamage(sqlite3* db, const std::string& path, bool wal) {
 // The file stays in the journal mode it has: the product's other computers
 // open it over the network, where a write-ahead log does not work, and a
 // run that is killed must not leave the file in another mode. A rollback
-// journal is truncated rather than deleted while the run commits, and every
-// commit is synced in full, the only safe setting for a rollback journal; a
+// journal is kept (its header zeroed) rather than truncated or deleted at
+// each commit, so the next transaction writes over blocks the file already
+// has instead of growing it afresh; every commit is synced in full, the
+// only safe setting for a rollback journal; a
 // file in WAL syncs at checkpoints, which is safe there. Nothing of this is
 // stored in the file.
 void ConnectionImpl::SetRunJournal() {
-  sqlite3_exec(db_, wal_ ? "PRAGMA synchronous=NORMAL" : "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL",
+  sqlite3_exec(db_, wal_ ? "PRAGMA synchronous=NORMAL" : "PRAGMA journal_mode=PERSIST; PRAGMA synchronous=FULL",
                nullptr, nullptr, nullptr);
   sqlite3_exec(db_,
                ("PRAGMA cache_size=-" + std::to_string(kCacheKiB) + "; PRAGMA temp.cache_size=-" +
@@ -123,7 +125,7 @@ void ConnectionImpl::SetRunJournal() {
 }
 
 void ConnectionImpl::RestoreJournal() noexcept {
-  // Back to deleting the journal, which also removes the truncated one.
+  // Back to deleting the journal, which also removes the one kept.
   if (!wal_ && sqlite3_get_autocommit(db_))
     sqlite3_exec(db_, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
 }
