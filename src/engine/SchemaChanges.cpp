@@ -85,7 +85,8 @@ void ConnectionImpl::AddColumn(std::string table, const NewColumn& column) {
   for (const PropertyInfo& p : column.properties) AddProperty(t.name, column.info.name, p);
   SchemaChanged();
   if (column.position) MoveColumn(t.name, column.info.name, *column.position);
-  RebuildTriggers(t.name);
+  // A new field is in no index yet: only numbering it needs a trigger.
+  if (autoInc) RebuildTriggers(t.name);
   sp.Commit();
   SchemaChanged();
 }
