@@ -1,10 +1,10 @@
 // Recordsets over the rows of one stored table: updatable, keys (rowids)
 // fixed when the recordset opens, values read live one row at a time.
 //
-// Memory stays flat on big tables: a big table's keys go to a temporary
-// table, filled by one statement, and a loop that walks forward reads its
-// rows through one statement joining that table to the stored one, so a
-// row costs one step instead of a statement of its own. Writes go through
+// Memory stays flat on big tables: past kKeysInMemory the keys go to a
+// temporary table, and a loop that walks forward over them reads its rows
+// through one statement joining that table to the stored one, so a row
+// costs one step instead of a statement of its own. Writes go through
 // the connection's batches; a recordset must never hand out a key freed by
 // a deletion while its old position still exists.
 #include "engine/RecordsetBase.h"
@@ -13,14 +13,13 @@ namespace qrw::engine {
 
 namespace {
 
-// Keys held in memory at most; a table with more rows than this keeps the
-// keys of its recordsets in a temporary table.
-constexpr std::int64_t kKeysInMemory = 4096;
+// Keys held in memory at most. Keys in memory outlive a rollback of the
+// transaction the recordset was opened in; a temporary table does not.
+constexpr std::int64_t kKeysInMemory = 50000;
 constexpr int kKeyBlock = 1024;
 
-// The fixed list of row keys: a vector while small, a temporary table on a
-// big table or past kKeysInMemory keys. Position p is the temporary
-// table's row p + 1.
+// The fixed list of row keys: a vector while small, a temporary table past
+// kKeysInMemory keys. Position p is the temporary table's row p + 1.
 class KeyList {
  public:
   explicit KeyList(std::shared_ptr<ConnectionImpl> conn) : conn_(std::move(conn)) {}
@@ -28,23 +27,20 @@ class KeyList {
   KeyList& operator=(const KeyList&) = delete;
   ~KeyList() { Release(); }
 
-  // The keys keySql yields, in its order. On a big table they go straight
-  // into the temporary table in one statement.
-  void Fill(const std::string& keySql, bool bigTable) {
-    if (bigTable) {
-      Spill();
-      conn_->Exec("INSERT INTO temp." + QuoteId(table_) + " (k) " + keySql);
-      count_ = sqlite3_changes64(conn_->Handle());
-      return;
-    }
+  // The keys keySql yields, in its order; the highest of them.
+  std::int64_t Fill(const std::string& keySql) {
+    std::int64_t highest = 0;
     Stmt s;
     s.Prepare(conn_->Handle(), keySql);
     for (;;) {
       int rc = sqlite3_step(s.get());
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
-      Add(sqlite3_column_int64(s.get(), 0));
+      const std::int64_t key = sqlite3_column_int64(s.get(), 0);
+      Add(key);
+      highest = std::max(highest, key);
     }
+    return highest;
   }
   void Add(std::int64_t key) {
     if (!spilled_ && static_cast<std::int64_t>(mem_.size()) >= kKeysInMemory) Spill();
@@ -167,14 +163,7 @@ class TableRs : public RsBase, public PendingRow {
     // One transaction for the whole read, so keys that spill to the
     // temporary table are not written one commit at a time.
     Savepoint sp(*conn_);
-    keys_.Fill(keySql, MaxRowid() > kKeysInMemory);
-    if (keys_.Spilled()) {
-      sqlite3_stmt* s = conn_->Prepare("SELECT max(k) FROM temp." + QuoteId(keys_.TableName()));
-      Stmt use(s);
-      if (sqlite3_step(s) == SQLITE_ROW) maxKey_ = sqlite3_column_int64(s, 0);
-    } else {
-      for (std::int64_t p = 0; p < keys_.Size(); ++p) maxKey_ = std::max(maxKey_, keys_.At(p));
-    }
+    maxKey_ = keys_.Fill(keySql);
     sp.Commit();
   }
 
@@ -359,12 +348,6 @@ class TableRs : public RsBase, public PendingRow {
   bool StoresNothingNew(std::size_t i) {
     if (watched_ || columns_[i].type == dbDate || buffer_[i]->IsNull()) return false;
     return RowValue(i).SameAs(*buffer_[i]);
-  }
-
-  std::int64_t MaxRowid() {
-    sqlite3_stmt* s = conn_->Prepare("SELECT max(rowid) FROM " + QuoteId(table_));
-    Stmt use(s);
-    return sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
   }
 
   // Reads the row at pos through the stream: the next step when the stream
