@@ -17,6 +17,8 @@ namespace {
 // transaction the recordset was opened in; a temporary table does not.
 constexpr std::int64_t kKeysInMemory = 50000;
 constexpr int kKeyBlock = 1024;
+// Keys written to the temporary table per statement while it fills.
+constexpr std::size_t kInsertBlock = 128;
 
 // The fixed list of row keys: a vector while small, a temporary table past
 // kKeysInMemory keys. Position p is the temporary table's row p + 1.
@@ -30,6 +32,7 @@ class KeyList {
   // The keys keySql yields, in its order; the highest of them.
   std::int64_t Fill(const std::string& keySql) {
     std::int64_t highest = 0;
+    std::vector<std::int64_t> pending;  // past the memory, not written yet
     Stmt s;
     s.Prepare(conn_->Handle(), keySql);
     for (;;) {
@@ -37,19 +40,26 @@ class KeyList {
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) conn_->RaiseSqlite(rc);
       const std::int64_t key = sqlite3_column_int64(s.get(), 0);
-      Add(key);
       highest = std::max(highest, key);
+      ++count_;
+      if (!spilled_ && static_cast<std::int64_t>(mem_.size()) < kKeysInMemory) {
+        mem_.push_back(key);
+        continue;
+      }
+      if (!spilled_) Spill();
+      pending.push_back(key);
+      if (pending.size() == kInsertBlock) {
+        Write(pending);
+        pending.clear();
+      }
     }
+    Write(pending);
     return highest;
   }
   void Add(std::int64_t key) {
     if (!spilled_ && static_cast<std::int64_t>(mem_.size()) >= kKeysInMemory) Spill();
     if (spilled_) {
-      sqlite3_stmt* s = insert_.get();
-      sqlite3_bind_int64(s, 1, key);
-      int rc = sqlite3_step(s);
-      sqlite3_reset(s);
-      if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
+      Write({key});
     } else {
       mem_.push_back(key);
     }
@@ -76,6 +86,7 @@ class KeyList {
   }
   void Release() {
     insert_.Reset();
+    insertBlock_.Reset();
     select_.Reset();
     if (spilled_ && conn_->IsOpen())
       sqlite3_exec(conn_->RawHandle(), ("DROP TABLE IF EXISTS temp." + QuoteId(table_)).c_str(), nullptr, nullptr,
@@ -93,17 +104,27 @@ class KeyList {
     conn_->Exec("CREATE TEMP TABLE " + QuoteId(table_) + " (k INTEGER)");
     spilled_ = true;
     insert_.Prepare(conn_->Handle(), "INSERT INTO temp." + QuoteId(table_) + " (k) VALUES (?1)");
+    std::string values;
+    for (std::size_t i = 1; i <= kInsertBlock; ++i) values += (i > 1 ? ", (?" : "(?") + std::to_string(i) + ")";
+    insertBlock_.Prepare(conn_->Handle(), "INSERT INTO temp." + QuoteId(table_) + " (k) VALUES " + values);
     select_.Prepare(conn_->Handle(), "SELECT k FROM temp." + QuoteId(table_) + " WHERE rowid >= ?1 ORDER BY rowid LIMIT " +
                                          std::to_string(kKeyBlock));
-    for (std::int64_t key : mem_) {
-      sqlite3_stmt* s = insert_.get();
-      sqlite3_bind_int64(s, 1, key);
+    Write(mem_);
+    mem_.clear();
+    mem_.shrink_to_fit();
+  }
+  // Appends keys to the temporary table, in order.
+  void Write(const std::vector<std::int64_t>& keys) {
+    std::size_t done = 0;
+    auto run = [&](sqlite3_stmt* s, std::size_t n) {
+      for (std::size_t i = 0; i < n; ++i) sqlite3_bind_int64(s, static_cast<int>(i + 1), keys[done + i]);
       int rc = sqlite3_step(s);
       sqlite3_reset(s);
       if (rc != SQLITE_DONE) conn_->RaiseSqlite(rc);
-    }
-    mem_.clear();
-    mem_.shrink_to_fit();
+      done += n;
+    };
+    while (keys.size() - done >= kInsertBlock) run(insertBlock_.get(), kInsertBlock);
+    while (done < keys.size()) run(insert_.get(), 1);
   }
 
   std::shared_ptr<ConnectionImpl> conn_;
@@ -113,7 +134,7 @@ class KeyList {
   std::int64_t count_ = 0;
   bool spilled_ = false;
   std::string table_;
-  Stmt insert_, select_;
+  Stmt insert_, insertBlock_, select_;
 };
 
 // ----------------------------------------------------------- table rows
