@@ -4,8 +4,10 @@
 // reads, row reads and writes) prepared once per connection, at most a few
 // hundred of them (the least lately used go); every use goes
 // through a Stmt, which resets the statement when the use ends. A statement
-// must never stay active between engine calls: an active statement keeps a
-// read transaction open and blocks commits.
+// must never stay active between engine calls (an active statement keeps a
+// read transaction open and blocks commits), save a recordset's pending row
+// and the statement its loop reads through, which the connection stops
+// before it serves anything else.
 #include <algorithm>
 
 #include "engine/EngineImpl.h"
