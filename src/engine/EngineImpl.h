@@ -111,9 +111,11 @@ struct NewColumn {
 // ------------------------------------------------------------- connection
 
 // A recordset row still being read: its statement stays on the row so
-// that only the fields asked for are decoded. The row is finished (every
+// that only the fields asked for are decoded, and a big table's loop keeps
+// the statement it reads through between rows. The row is finished (every
 // field decoded, the statement reset) before the handle serves anything
-// else, so no other statement ever runs while it is on the row.
+// else, so no other statement ever runs while it is on the row; only the
+// recordset's own write of its current row runs beside its loop statement.
 class PendingRow {
  public:
   virtual void FinishRow() noexcept = 0;

@@ -164,6 +164,7 @@ class TableRs : public RsBase, public PendingRow {
   }
   ~TableRs() override {
     StopStream();
+    stream_.Reset();  // before its keys' table goes
     keys_.Release();
   }
 
@@ -274,6 +275,7 @@ class TableRs : public RsBase, public PendingRow {
   PendingRow* Pending() override { return this; }
   void ReleaseRows() override {
     StopStream();
+    stream_.Reset();  // before its keys' table goes
     keys_.Release();
   }
 
