@@ -148,8 +148,8 @@ class TableRs : public RsBase, public PendingRow {
     for (const ColumnInfo& c : columns_) cols += (cols.empty() ? "" : ", ") + QuoteId(c.name);
     if (cols.empty()) cols = "1";
     readSql_ = "SELECT " + cols + " FROM " + QuoteId(table_) + " WHERE rowid = ?1";
-    streamCols_ = "\"qrw_k\".rowid, \"qrw_t\".rowid";
-    for (const ColumnInfo& c : columns_) streamCols_ += ", \"qrw_t\"." + QuoteId(c.name);
+    for (std::size_t i = 0; i < columns_.size(); ++i) wholeAt_.push_back(static_cast<int>(i));
+    used_.assign(columns_.size(), false);
     auto withDefault = conn_->ColumnsWithDefault(table_);
     hasDefault_.resize(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i)
@@ -173,7 +173,8 @@ class TableRs : public RsBase, public PendingRow {
   void FinishRow() noexcept override {
     if (onRow_) {
       try {
-        for (std::size_t i = 0; i < columns_.size(); ++i) RowValue(i);
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+          if ((*readAt_)[i] >= 0) RowValue(i);
       } catch (...) {
         rowPos_ = -1;  // read the row again when it is next needed
       }
@@ -237,38 +238,39 @@ class TableRs : public RsBase, public PendingRow {
  protected:
   std::int64_t Count() override { return keys_.Size(); }
   // Steps the recordset's own statement onto the row and leaves it there:
-  // a field is decoded when it is first read. Loops over wide tables read
-  // a few fields of each row, and decoding every field was most of the
-  // cost of a row.
+  // a field is decoded when it is first read. The first row is read whole;
+  // later rows bring only the fields read so far (a loop reads the same
+  // few fields of every row, and SQLite extracts every field a statement
+  // names), and a field not brought has its row read again whole.
   bool LoadRow(std::int64_t pos) override {
     StepOff();
     conn_->BatchRead();
+    if (loadedOnce_ && partGen_ != usedGen_) BuildPart();
     // The row the stream is on is read again (after a write of its own) by
     // key, so the stream stays one step from the next row.
-    if (keys_.Spilled() && pos != streamPos_) return StreamTo(pos);
-    const std::int64_t key = keys_.At(pos);
-    // The connection's cached statement: whoever asks for it next has this
-    // row finished first.
-    sqlite3_stmt* s = conn_->Prepare(readSql_, this);
-    sqlite3_bind_int64(s, 1, key);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) {
-      sqlite3_reset(s);
-      if (rc == SQLITE_DONE) return false;
-      conn_->RaiseSqlite(rc);
-    }
+    if (keys_.Spilled() && loadedOnce_ && pos != streamPos_) return StreamTo(pos);
     row_.assign(columns_.size(), Variant());
     decoded_.assign(columns_.size(), false);
-    read_ = s;
-    firstField_ = 0;
-    onRow_ = true;
-    conn_->SetPendingRow(this);
-    return true;
+    const bool whole = !loadedOnce_;
+    loadedOnce_ = true;
+    return ReadByKey(pos, whole);
   }
   const Variant& RowValue(std::size_t i) override {
-    if (onRow_ && !decoded_[i]) {
-      row_[i] = ReadValue(read_, static_cast<int>(i) + firstField_, columns_[i].type);
+    if (!decoded_[i]) {
+      // A field the recordset's own write stored, one not read before that
+      // write, or one the row's statement does not bring: the row is read
+      // again whole, as it now stands (nothing else has changed it since).
+      const bool again = !onRow_ || (*readAt_)[i] < 0;
+      if (again && !ReadByKey(pos_, onRow_ || partGen_ == kNoPart || partAt_[i] < 0)) {
+        currentDeleted_ = true;
+        Raise(kErrRecordDeleted);
+      }
+      row_[i] = ReadValue(read_, (*readAt_)[i] + firstField_, columns_[i].type);
       decoded_[i] = true;
+      if (!used_[i]) {
+        used_[i] = true;
+        ++usedGen_;
+      }
     }
     return row_[i];
   }
@@ -294,8 +296,16 @@ class TableRs : public RsBase, public PendingRow {
       if (rowAsRead) lastModified_ = pos_;
       return;
     }
-    // The row is read again after the write: its fields not read yet are
-    // not needed as they were.
+    // After the write the row is known without reading it again, as long
+    // as this write is the only change since it was read and no trigger of
+    // another tool may have touched it: the fields written are read back
+    // when asked for (the file may store them otherwise than given), the
+    // others keep their values. The fields loops read are decoded before
+    // the row's statement goes.
+    const bool keepRow = rowAsRead && !watched_;
+    if (keepRow && onRow_)
+      for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (used_[i]) RowValue(i);
     StepOff();
     conn_->BatchWrite();
     std::int64_t key = keys_.At(pos_);
@@ -317,6 +327,10 @@ class TableRs : public RsBase, public PendingRow {
       Raise(kErrRecordDeleted);
     }
     lastModified_ = pos_;
+    if (keepRow && conn_->DataStamp(this) == rowStamp_ + 1) {
+      for (int d : dirty) decoded_[static_cast<std::size_t>(d)] = false;
+      rowStamp_ += 1;
+    }
   }
 
   void Insert() {
@@ -373,15 +387,61 @@ class TableRs : public RsBase, public PendingRow {
     return RowValue(i).SameAs(*buffer_[i]);
   }
 
+  // Puts the row statement on the row at pos, by its key: the whole row, or
+  // the fields read so far. Fields already decoded keep their values.
+  bool ReadByKey(std::int64_t pos, bool whole) {
+    StepOff();
+    const std::int64_t key = keys_.At(pos);
+    // The connection's cached statement: whoever asks for it next has this
+    // row finished first.
+    sqlite3_stmt* s = conn_->Prepare(whole ? readSql_ : partSql_, this);
+    sqlite3_bind_int64(s, 1, key);
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_ROW) {
+      sqlite3_reset(s);
+      if (rc == SQLITE_DONE) return false;
+      conn_->RaiseSqlite(rc);
+    }
+    read_ = s;
+    readAt_ = whole ? &wholeAt_ : &partAt_;
+    firstField_ = 0;
+    onRow_ = true;
+    conn_->SetPendingRow(this);
+    return true;
+  }
+
+  // The statements that bring only the fields read so far.
+  void BuildPart() {
+    partAt_.assign(columns_.size(), -1);
+    partCols_.clear();
+    std::string cols;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      if (!used_[i]) continue;
+      partAt_[i] = static_cast<int>(partCols_.size());
+      partCols_.push_back(i);
+      cols += (cols.empty() ? "" : ", ") + QuoteId(columns_[i].name);
+    }
+    partSql_ = "SELECT " + (cols.empty() ? std::string("1") : cols) + " FROM " + QuoteId(table_) + " WHERE rowid = ?1";
+    partGen_ = usedGen_;
+  }
+
   // Reads the row at pos through the stream: the next step when the stream
   // is on the row before, else the stream starts again at pos.
   bool StreamTo(std::int64_t pos) {
     sqlite3* db = conn_->HandleKeeping(this);
-    if (!stream_)
-      stream_.Prepare(db, "SELECT " + streamCols_ + " FROM temp." + QuoteId(keys_.TableName()) +
-                              " AS \"qrw_k\" LEFT JOIN " + QuoteId(table_) +
+    if (stream_ && streamGen_ != partGen_) {
+      StopStream();
+      stream_.Reset();
+    }
+    if (!stream_) {
+      std::string cols = "\"qrw_k\".rowid, \"qrw_t\".rowid";
+      for (std::size_t i : partCols_) cols += ", \"qrw_t\"." + QuoteId(columns_[i].name);
+      stream_.Prepare(db, "SELECT " + cols + " FROM temp." + QuoteId(keys_.TableName()) + " AS \"qrw_k\" LEFT JOIN " +
+                              QuoteId(table_) +
                               " AS \"qrw_t\" ON \"qrw_t\".rowid = \"qrw_k\".k WHERE \"qrw_k\".rowid >= ?1 ORDER BY "
                               "\"qrw_k\".rowid");
+      streamGen_ = partGen_;
+    }
     sqlite3_stmt* s = stream_.get();
     if (streamPos_ < 0 || pos != streamPos_ + 1) {
       sqlite3_reset(s);
@@ -398,6 +458,7 @@ class TableRs : public RsBase, public PendingRow {
     row_.assign(columns_.size(), Variant());
     decoded_.assign(columns_.size(), false);
     read_ = s;
+    readAt_ = &partAt_;
     firstField_ = 2;
     onRow_ = true;
     return true;
@@ -426,13 +487,21 @@ class TableRs : public RsBase, public PendingRow {
   }
 
   std::string table_;
-  std::string readSql_;
-  std::string streamCols_;
+  std::string readSql_;           // the whole row by key
+  std::vector<int> wholeAt_;      // readSql_'s column of each field
+  std::string partSql_;           // the fields read so far, by key
+  std::vector<int> partAt_;       // their columns there (-1: not brought)
+  std::vector<std::size_t> partCols_;
   sqlite3_stmt* read_ = nullptr;  // on the current row while onRow_
+  const std::vector<int>* readAt_ = &wholeAt_;  // read_'s column of each field
   int firstField_ = 0;            // read_'s column of the first field
+  bool loadedOnce_ = false;
+  static constexpr std::uint64_t kNoPart = ~std::uint64_t{0};
+  std::uint64_t usedGen_ = 0, partGen_ = kNoPart, streamGen_ = kNoPart;
   Stmt stream_;                   // over the keys, with the rows joined
   std::int64_t streamPos_ = -1;   // the position the stream is on
   std::vector<bool> decoded_;
+  std::vector<bool> used_;  // fields read on any row so far
   bool onRow_ = false;
   std::vector<bool> hasDefault_;
   bool watched_ = false;  // another tool's trigger is on the table
