@@ -260,17 +260,21 @@ long InStr(long start, std::string_view hay, std::string_view needle, bool ignor
     hay = foldedHay;
     needle = foldedNeedle;
   }
-  // Walk character by character so that a match is only ever reported at a
-  // character boundary, even in malformed text.
+  // A match counts only at a character boundary, even in malformed text:
+  // the byte search finds a candidate, the walk from character to
+  // character tells whether it starts one, and if not the search goes on
+  // from the next character.
   std::size_t i = ByteOffset(hay, static_cast<std::size_t>(start - 1));
   long pos = start;
-  while (i < hay.size()) {
-    if (hay.size() - i < needle.size()) return 0;
-    if (hay.compare(i, needle.size(), needle) == 0) return pos;
-    i += CharBytes(hay, i);
-    ++pos;
+  for (;;) {
+    const std::size_t at = hay.find(needle, i);
+    if (at == std::string_view::npos) return 0;
+    while (i < at) {
+      i += CharBytes(hay, i);
+      ++pos;
+    }
+    if (i == at) return pos;
   }
-  return 0;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

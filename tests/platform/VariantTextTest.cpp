@@ -82,6 +82,9 @@ TEST(TextSearch, InStrCountsCharactersNotBytes) {
   EXPECT_EQ(text::InStr(kWord, "\xE2\x82\xAC"), 8);
   EXPECT_EQ(text::InStr(4, kWord, "\xC3\x9F"), 4);
   EXPECT_EQ(text::InStr(5, kWord, "\xC3\x9F"), 0);
+  // The bytes of a match inside a character are no match.
+  EXPECT_EQ(text::InStr("\xC3\xA9x\xA9x", "\xA9x"), 3);
+  EXPECT_EQ(text::InStr("\xC3\xA9x", "\xA9x"), 0);
 }
 
 TEST(TextSearch, InStrIgnoringCase) {
