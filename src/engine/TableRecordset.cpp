@@ -246,8 +246,8 @@ class TableRs : public RsBase, public PendingRow {
     StepOff();
     conn_->BatchRead();
     if (loadedOnce_ && partGen_ != usedGen_) BuildPart();
-    // The row the stream is on is read again (after a write of its own) by
-    // key, so the stream stays one step from the next row.
+    // The first row, and the row the stream is on when it is read again,
+    // are read by key, so the stream stays one step from the next row.
     if (keys_.Spilled() && loadedOnce_ && pos != streamPos_) return StreamTo(pos);
     row_.assign(columns_.size(), Variant());
     decoded_.assign(columns_.size(), false);
