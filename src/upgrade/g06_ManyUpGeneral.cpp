@@ -1,6 +1,10 @@
 // Group 6: general items printed 4 or 5 up kept their price adjustment in
 // Originals. Move it to PriceAdj and give Originals its present meaning.
 // An item is converted once: afterwards its PriceAdj is no longer empty.
+//
+// On an upgraded database the pass changes no row, yet visiting its rows in
+// order is most of a rerun's time. So a probe looks first for a row the pass
+// may change, and the pass is made only when there is one.
 #include "conversions/Settings.h"
 #include "engine/Engine.h"
 #include "platform/Progress.h"
@@ -24,9 +28,43 @@ Variant FiveUpOriginals(const Variant& inkCost, const Variant& copies, const Var
   return Variant::Double(value);
 }
 
+// The pass's rows, less those it provably leaves as they are: Up a number
+// other than 4 and 5, Originals Null or 0, or PriceAdj a number other than 0.
+// A row leaves the probe only when its three values are Null or numbers
+// ("< 1E308" is false for text and blobs, which SQLite sorts after every
+// number, and for the largest doubles), where SQLite compares exactly as
+// the pass does; any other value keeps it in.
+constexpr const char* kProbe =
+    "Select Top 1 Up, PriceAdj, Originals From ItemDetails "
+    "Where ItemType = 'General' And Up > 3 And Not ("
+    "Up < 1E308 And (PriceAdj Is Null Or PriceAdj < 1E308) And (Originals Is Null Or Originals < 1E308) "
+    "And (Not (Up = 4 Or Up = 5) Or Originals Is Null Or Originals = 0 Or Not (PriceAdj Is Null Or PriceAdj = 0)))";
+
+bool IsNumberType(int type) {
+  return type == dbByte || type == dbInteger || type == dbLong || type == dbCurrency || type == dbSingle ||
+         type == dbDouble;
+}
+
+// False only when the pass would change no row. Fields that are not
+// numbers compare as text in SQL and otherwise in the pass, and a probe
+// that fails leaves the error to the pass, where the run meets it.
+bool PassMayChangeRows() {
+  try {
+    Recordset probe = DataDb->OpenRecordset(kProbe);
+    bool may = !probe->Eof();
+    for (const char* name : {"Up", "PriceAdj", "Originals"})
+      if (!IsNumberType(probe->Fields(name)->Type())) may = true;
+    CloseRecordset(probe);
+    return may;
+  } catch (const Error&) {
+    return true;
+  }
+}
+
 }  // namespace
 
 void UpgradeManyUpGeneralItems() {
+  if (!PassMayChangeRows()) return;
   Recordset rs = DataDb->OpenRecordset(
       "Select * From ItemDetails "
       "Where ItemType = 'General' And Up > 3 "

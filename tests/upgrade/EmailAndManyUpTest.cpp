@@ -84,5 +84,24 @@ TEST_F(UpgradeTest, ManyUpGeneralItemsMoveOriginalsToPriceAdjustmentOnce) {
                      "<Null>|12"}));
 }
 
+// The pass is left out only when no row needs it; an empty PriceAdj that
+// another tool stored as blank text, in a Double or in a Text field, still
+// needs it.
+TEST_F(UpgradeTest, ManyUpItemsWithBlankTextPriceAdjustmentAreConverted) {
+  const std::string rows =
+      "INSERT INTO ItemDetails (Control, Item, ItemType, Up, PriceAdj, Originals) VALUES "
+      "('A1', 1, 'General', 4, 12, 0), ('A1', 2, 'General', 6, NULL, 12), ('A1', 3, 'General', 4, '', 12);";
+  Build(rows);
+  RunTwice([] { UpgradeManyUpGeneralItems(); });
+  EXPECT_EQ(Rows("Select PriceAdj, Originals From ItemDetails Order By Item"), (Strings{"12|0", "<Null>|12", "12|0"}));
+
+  Build(R"(
+    DROP TABLE ItemDetails;
+    CREATE TABLE ItemDetails (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER, ItemType VARCHAR(20) COLLATE NOCASE,
+      Up SMALLINT, PriceAdj VARCHAR(10) COLLATE NOCASE, Originals DOUBLE);)" + rows);
+  RunTwice([] { UpgradeManyUpGeneralItems(); });
+  EXPECT_EQ(Rows("Select PriceAdj, Originals From ItemDetails Order By Item"), (Strings{"12|0", "<Null>|12", "12|0"}));
+}
+
 }  // namespace
 }  // namespace qrw::testing
