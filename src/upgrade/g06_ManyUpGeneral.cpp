@@ -28,17 +28,15 @@ Variant FiveUpOriginals(const Variant& inkCost, const Variant& copies, const Var
   return Variant::Double(value);
 }
 
-// The pass's rows, less those it provably leaves as they are: Up a number
-// other than 4 and 5, Originals Null or 0, or PriceAdj a number other than 0.
-// A row leaves the probe only when its three values are Null or numbers
-// ("< 1E308" is false for text and blobs, which SQLite sorts after every
-// number, and for the largest doubles), where SQLite compares exactly as
-// the pass does; any other value keeps it in.
+// The pass's rows that it may change: one whose rule holds (Up 4 or 5,
+// Originals not Null or 0, PriceAdj Null or 0), or one with a value that
+// is not a number ("1E308 or more" is true of text and blobs, which SQLite
+// sorts after every number, and of the largest doubles), which SQL and the
+// pass would compare differently. Null is a value both treat alike.
 constexpr const char* kProbe =
     "Select Top 1 Up, PriceAdj, Originals From ItemDetails "
-    "Where ItemType = 'General' And Up > 3 And Not ("
-    "Up < 1E308 And (PriceAdj Is Null Or PriceAdj < 1E308) And (Originals Is Null Or Originals < 1E308) "
-    "And (Not (Up = 4 Or Up = 5) Or Originals Is Null Or Originals = 0 Or Not (PriceAdj Is Null Or PriceAdj = 0)))";
+    "Where ItemType = 'General' And Up > 3 And (Up >= 1E308 Or PriceAdj >= 1E308 Or Originals >= 1E308 "
+    "Or (Up In (4, 5) And Originals <> 0 And (PriceAdj Is Null Or PriceAdj = 0)))";
 
 bool IsNumberType(int type) {
   return type == dbByte || type == dbInteger || type == dbLong || type == dbCurrency || type == dbSingle ||

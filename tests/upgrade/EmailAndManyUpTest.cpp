@@ -84,23 +84,33 @@ TEST_F(UpgradeTest, ManyUpGeneralItemsMoveOriginalsToPriceAdjustmentOnce) {
                      "<Null>|12"}));
 }
 
-// The pass is left out only when no row needs it; an empty PriceAdj that
-// another tool stored as blank text, in a Double or in a Text field, still
-// needs it.
-TEST_F(UpgradeTest, ManyUpItemsWithBlankTextPriceAdjustmentAreConverted) {
-  const std::string rows =
-      "INSERT INTO ItemDetails (Control, Item, ItemType, Up, PriceAdj, Originals) VALUES "
-      "('A1', 1, 'General', 4, 12, 0), ('A1', 2, 'General', 6, NULL, 12), ('A1', 3, 'General', 4, '', 12);";
-  Build(rows);
-  RunTwice([] { UpgradeManyUpGeneralItems(); });
-  EXPECT_EQ(Rows("Select PriceAdj, Originals From ItemDetails Order By Item"), (Strings{"12|0", "<Null>|12", "12|0"}));
-
-  Build(R"(
+// The pass is left out when no row needs it, so each item must be found on
+// its own: a 4-up and a 5-up one, one with an empty PriceAdj that another
+// tool stored as blank text (in a Double field and in a Text field), and
+// ones the pass leaves as they are.
+TEST_F(UpgradeTest, ManyUpItemsAreConvertedWhenTheyAreTheOnlyOnes) {
+  const std::string textPriceAdj = R"(
     DROP TABLE ItemDetails;
     CREATE TABLE ItemDetails (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER, ItemType VARCHAR(20) COLLATE NOCASE,
-      Up SMALLINT, PriceAdj VARCHAR(10) COLLATE NOCASE, Originals DOUBLE);)" + rows);
-  RunTwice([] { UpgradeManyUpGeneralItems(); });
-  EXPECT_EQ(Rows("Select PriceAdj, Originals From ItemDetails Order By Item"), (Strings{"12|0", "<Null>|12", "12|0"}));
+      Up SMALLINT, PriceAdj VARCHAR(10) COLLATE NOCASE, Originals DOUBLE, InkCost DOUBLE, Copies INTEGER,
+      ItemTot DOUBLE);)";
+  const struct {
+    std::string ddl, values, expected;
+  } cases[] = {
+      {"", "4, NULL, 12, 1, 100, 50", "12|0"},
+      {"", "5, 0, 10, 2, 500, 100", "10|11"},
+      {"", "4, '', 12, 1, 100, 50", "12|0"},
+      {textPriceAdj, "4, ' ', 12, 1, 100, 50", "12|0"},
+      {"", "4, 3, 12, 1, 100, 50", "3|12"},
+      {"", "6, NULL, 12, 1, 100, 50", "<Null>|12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.values);
+    Build(c.ddl + "INSERT INTO ItemDetails (Control, Item, ItemType, Up, PriceAdj, Originals, InkCost, Copies, ItemTot) "
+                  "VALUES ('A1', 1, 'General', " + c.values + ");");
+    RunTwice([] { UpgradeManyUpGeneralItems(); });
+    EXPECT_EQ(Rows("Select PriceAdj, Originals From ItemDetails"), (Strings{c.expected}));
+  }
 }
 
 }  // namespace
