@@ -38,20 +38,21 @@ constexpr const char* kProbe =
     "Where ItemType = 'General' And Up > 3 And (Up >= 1E308 Or PriceAdj >= 1E308 Or Originals >= 1E308 "
     "Or (Up In (4, 5) And Originals <> 0 And (PriceAdj Is Null Or PriceAdj = 0)))";
 
-bool IsNumberType(int type) {
-  return type == dbByte || type == dbInteger || type == dbLong || type == dbCurrency || type == dbSingle ||
-         type == dbDouble;
+// Fields whose stored numbers the pass reads exactly as stored: a Single
+// or Currency field rounds them (1E-50 reads as 0), which SQL does not.
+bool ReadsNumbersExactly(int type) {
+  return type == dbByte || type == dbInteger || type == dbLong || type == dbDouble;
 }
 
-// False only when the pass would change no row. Fields that are not
-// numbers compare as text in SQL and otherwise in the pass, and a probe
-// that fails leaves the error to the pass, where the run meets it.
+// False only when the pass would change no row. Other fields than those
+// compare otherwise in SQL than in the pass (text as text, for one), and a
+// probe that fails leaves the error to the pass, where the run meets it.
 bool PassMayChangeRows() {
   try {
     Recordset probe = DataDb->OpenRecordset(kProbe);
     bool may = !probe->Eof();
     for (const char* name : {"Up", "PriceAdj", "Originals"})
-      if (!IsNumberType(probe->Fields(name)->Type())) may = true;
+      if (!ReadsNumbersExactly(probe->Fields(name)->Type())) may = true;
     CloseRecordset(probe);
     return may;
   } catch (const Error&) {

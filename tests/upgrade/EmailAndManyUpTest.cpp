@@ -86,21 +86,23 @@ TEST_F(UpgradeTest, ManyUpGeneralItemsMoveOriginalsToPriceAdjustmentOnce) {
 
 // The pass is left out when no row needs it, so each item must be found on
 // its own: a 4-up and a 5-up one, one with an empty PriceAdj that another
-// tool stored as blank text (in a Double field and in a Text field), and
-// ones the pass leaves as they are.
+// tool stored as blank text (in a Double field and in a Text field), one
+// whose Single PriceAdj is too small to read as anything but 0, and ones the
+// pass leaves as they are.
 TEST_F(UpgradeTest, ManyUpItemsAreConvertedWhenTheyAreTheOnlyOnes) {
-  const std::string textPriceAdj = R"(
-    DROP TABLE ItemDetails;
-    CREATE TABLE ItemDetails (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER, ItemType VARCHAR(20) COLLATE NOCASE,
-      Up SMALLINT, PriceAdj VARCHAR(10) COLLATE NOCASE, Originals DOUBLE, InkCost DOUBLE, Copies INTEGER,
-      ItemTot DOUBLE);)";
+  auto priceAdjAs = [](const std::string& type) {
+    return "DROP TABLE ItemDetails; CREATE TABLE ItemDetails (Control VARCHAR(6) COLLATE NOCASE, Item INTEGER, "
+           "ItemType VARCHAR(20) COLLATE NOCASE, Up SMALLINT, PriceAdj " + type +
+           ", Originals DOUBLE, InkCost DOUBLE, Copies INTEGER, ItemTot DOUBLE);";
+  };
   const struct {
     std::string ddl, values, expected;
   } cases[] = {
       {"", "4, NULL, 12, 1, 100, 50", "12|0"},
       {"", "5, 0, 10, 2, 500, 100", "10|11"},
       {"", "4, '', 12, 1, 100, 50", "12|0"},
-      {textPriceAdj, "4, ' ', 12, 1, 100, 50", "12|0"},
+      {priceAdjAs("VARCHAR(10) COLLATE NOCASE"), "4, ' ', 12, 1, 100, 50", "12|0"},
+      {priceAdjAs("FLOAT"), "4, 1E-50, 12, 1, 100, 50", "12|0"},
       {"", "4, 3, 12, 1, 100, 50", "3|12"},
       {"", "6, NULL, 12, 1, 100, 50", "<Null>|12"},
   };
