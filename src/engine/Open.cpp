@@ -111,9 +111,8 @@ void ProbeLockAndDamage(sqlite3* db, const std::string& path, bool wal) {
 // journal is kept (its header zeroed) rather than truncated or deleted at
 // each commit, so the next transaction writes over blocks the file already
 // has instead of growing it afresh; every commit is synced in full, the
-// only safe setting for a rollback journal; a
-// file in WAL syncs at checkpoints, which is safe there. Nothing of this is
-// stored in the file.
+// only safe setting for a rollback journal; a file in WAL syncs at
+// checkpoints, which is safe there. Nothing of this is stored in the file.
 void ConnectionImpl::SetRunJournal() {
   sqlite3_exec(db_, wal_ ? "PRAGMA synchronous=NORMAL" : "PRAGMA journal_mode=PERSIST; PRAGMA synchronous=FULL",
                nullptr, nullptr, nullptr);

@@ -413,12 +413,11 @@ class TableRs : public RsBase, public PendingRow {
   // The statements that bring only the fields read so far.
   void BuildPart() {
     partAt_.assign(columns_.size(), -1);
-    partCols_.clear();
+    int brought = 0;
     std::string cols;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
       if (!used_[i]) continue;
-      partAt_[i] = static_cast<int>(partCols_.size());
-      partCols_.push_back(i);
+      partAt_[i] = brought++;
       cols += (cols.empty() ? "" : ", ") + QuoteId(columns_[i].name);
     }
     partSql_ = "SELECT " + (cols.empty() ? std::string("1") : cols) + " FROM " + QuoteId(table_) + " WHERE rowid = ?1";
@@ -435,7 +434,8 @@ class TableRs : public RsBase, public PendingRow {
     }
     if (!stream_) {
       std::string cols = "\"qrw_k\".rowid, \"qrw_t\".rowid";
-      for (std::size_t i : partCols_) cols += ", \"qrw_t\"." + QuoteId(columns_[i].name);
+      for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (partAt_[i] >= 0) cols += ", \"qrw_t\"." + QuoteId(columns_[i].name);
       stream_.Prepare(db, "SELECT " + cols + " FROM temp." + QuoteId(keys_.TableName()) + " AS \"qrw_k\" LEFT JOIN " +
                               QuoteId(table_) +
                               " AS \"qrw_t\" ON \"qrw_t\".rowid = \"qrw_k\".k WHERE \"qrw_k\".rowid >= ?1 ORDER BY "
@@ -491,7 +491,6 @@ class TableRs : public RsBase, public PendingRow {
   std::vector<int> wholeAt_;      // readSql_'s column of each field
   std::string partSql_;           // the fields read so far, by key
   std::vector<int> partAt_;       // their columns there (-1: not brought)
-  std::vector<std::size_t> partCols_;
   sqlite3_stmt* read_ = nullptr;  // on the current row while onRow_
   const std::vector<int>* readAt_ = &wholeAt_;  // read_'s column of each field
   int firstField_ = 0;            // read_'s column of the first field
