@@ -2,11 +2,13 @@
 // collections of tables and saved queries it reaches from there.
 //
 // The database object is a handle on one connection; it owns no state of
-// the file beyond the rows affected by its last statement. The engine keeps
+// the file beyond the rows affected by its last statement and the looks
+// that found statements with nothing to do (WouldAct). The engine keeps
 // only weak references to what it opened, for its transactions over every
 // open database.
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "engine/SchemaObjects.h"
 #include "platform/PathMap.h"
@@ -113,6 +115,28 @@ class DatabaseImpl : public DatabaseObject {
     affected_ = sql::Execute(conn_, sql);
   }
   long RecordsAffected() override { return affected_; }
+  std::vector<bool> WouldAct(const std::vector<std::string>& statements) override {
+    Live();
+    const std::int64_t stamp = conn_->ContentStamp();
+    if (stamp != nothingStamp_) nothing_.clear();
+    nothingStamp_ = stamp;
+    std::vector<bool> acts(statements.size(), false), known(statements.size());
+    std::vector<std::string> ask;
+    for (std::size_t i = 0; i < statements.size(); ++i)
+      if (!(known[i] = nothing_.contains(statements[i]))) ask.push_back(statements[i]);
+    if (ask.empty()) return acts;
+    const std::vector<bool> answers = sql::WouldAct(conn_, ask);
+    // A "no" is kept only while the file stays as the look saw it.
+    const bool keep = conn_->ContentStamp() == stamp;
+    if (!keep) nothing_.clear();
+    for (std::size_t i = 0, k = 0; i < statements.size(); ++i) {
+      if (known[i]) continue;
+      acts[i] = answers[k];
+      if (!answers[k] && keep) nothing_.insert(statements[i]);
+      ++k;
+    }
+    return acts;
+  }
   void Close() override { conn_->CloseChecked(); }
   void BeginTrans() override {
     Live();
@@ -135,6 +159,10 @@ class DatabaseImpl : public DatabaseObject {
   TableDefsImpl tableDefs_;
   QueryDefsImpl queryDefs_;
   long affected_ = 0;
+  // Statements that a look found would act on no row, and the stamp of the
+  // file they hold for (ConnectionImpl::ContentStamp).
+  std::set<std::string> nothing_;
+  std::int64_t nothingStamp_ = -1;
 };
 
 }  // namespace

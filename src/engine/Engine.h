@@ -193,6 +193,14 @@ class DatabaseObject {
   // no options: rows that cannot take their new values are skipped.
   virtual void Execute(const std::string& sql) = 0;
   virtual long RecordsAffected() = 0;
+  // For each UPDATE or SELECT given: false when it certainly would write
+  // or give no row now, true when it may. Statements over one table are
+  // answered together by one pass over it, and a "no" stands, without
+  // another pass, for as long as nothing in the file changes. Raises what
+  // running the statement would raise. Without a way to tell: all true.
+  virtual std::vector<bool> WouldAct(const std::vector<std::string>& statements) {
+    return std::vector<bool>(statements.size(), true);
+  }
   virtual void Close() = 0;
   virtual void BeginTrans() = 0;
   virtual void CommitTrans() = 0;

@@ -201,6 +201,11 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // A number that changes whenever stored rows or the schema change on
   // this connection, so a recordset knows when a row it read is stale.
   std::int64_t DataStamp(PendingRow* keep = nullptr);
+  // Moves whenever a row or the layout may have changed since, but not with
+  // this connection's own commits, which change nothing it sees: for
+  // answers that hold across the run's commits. Each part only grows, so
+  // the sum moves whenever one of them does.
+  std::int64_t ContentStamp();
   int NextId() { return ++nextId_; }
 
   // Schema changes. Each is atomic on its own.
@@ -269,6 +274,9 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   std::optional<std::vector<std::pair<std::string, std::string>>> queries_;
   std::int64_t schemaCookie_ = -1;
   std::int64_t metaGeneration_ = 0;
+  // Transactions rolled back, by the engine or by SQLite itself (a full
+  // disk, say): a rollback may take back changes made before a stamp.
+  std::int64_t rollbacks_ = 0;
   int transDepth_ = 0;
   int nextId_ = 0;
   bool wal_ = false;  // the file is kept in WAL by its owner

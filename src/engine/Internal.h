@@ -166,6 +166,9 @@ namespace qrw::sql {
 void RegisterFunctions(sqlite3* db);
 // Runs one action statement; returns the rows affected.
 long Execute(const std::shared_ptr<engine::Connection>& conn, const std::string& text);
+// Per statement (UPDATE or SELECT): false when it certainly would write or
+// give no row now, true when it may (sql/Looks.cpp).
+std::vector<bool> WouldAct(const std::shared_ptr<engine::Connection>& conn, const std::vector<std::string>& texts);
 // Opens a recordset over SQL SELECT text (or a saved query's text).
 Recordset Open(const std::shared_ptr<engine::Connection>& conn, const std::string& text);
 

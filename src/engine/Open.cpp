@@ -149,6 +149,7 @@ std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
   conn->db_ = db;
   conn->wal_ = wal;
   conn->SetRunJournal();
+  sqlite3_rollback_hook(db, [](void* n) { ++*static_cast<std::int64_t*>(n); }, &conn->rollbacks_);
   sql::RegisterFunctions(db);
   return conn;
 }

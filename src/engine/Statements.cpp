@@ -58,12 +58,25 @@ void ConnectionImpl::Exec(const std::string& sql) {
 
 std::int64_t ConnectionImpl::DataStamp(PendingRow* keep) {
   sqlite3* db = HandleKeeping(keep);
-  // Our own writes, schema changes, and (as far as SQLite has noticed)
-  // other connections' commits.
+  // Our own writes, schema changes, rollbacks and (as far as SQLite has
+  // noticed) other connections' commits. Each part only grows, so the sum
+  // moves whenever one of them does.
   unsigned int others = 0;
   sqlite3_file_control(db, nullptr, SQLITE_FCNTL_DATA_VERSION, &others);  // nullptr: the main file
   return static_cast<std::int64_t>(sqlite3_total_changes64(db)) + (metaGeneration_ << 40) +
-         (static_cast<std::int64_t>(others) << 20);
+         (static_cast<std::int64_t>(others) << 20) + (rollbacks_ << 52);
+}
+
+std::int64_t ConnectionImpl::ContentStamp() {
+  // DataStamp's file data version also moves with this connection's own
+  // commits; PRAGMA data_version moves only with other connections'.
+  auto read = [this](const char* pragma) -> std::int64_t {
+    sqlite3_stmt* s = Prepare(pragma);
+    Stmt use(s);
+    return sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+  };
+  return static_cast<std::int64_t>(sqlite3_total_changes64(Handle())) + (metaGeneration_ << 40) +
+         (read("PRAGMA data_version") << 20) + (read("PRAGMA schema_version") << 30) + (rollbacks_ << 52);
 }
 
 void Stmt::Prepare(sqlite3* db, const std::string& sql, SqlAuthor author) {

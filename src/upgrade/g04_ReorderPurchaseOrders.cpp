@@ -7,6 +7,7 @@
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Groups.h"
+#include "upgrade/ItemLooks.h"
 #include "upgrade/Steps.h"
 
 namespace qrw {
@@ -52,7 +53,8 @@ void UpgradeReorderAndPurchaseOrders() {
     });
   }
 
-  DataDb->Execute("Update ItemDetails Set Center = 'BP' Where ItemType = 'BinderyPreP'");
+  // Left out only when it would write no row (upgrade/ItemLooks.h).
+  if (upgrade::ItemsMayNeed(upgrade::kBinderyCentre)) DataDb->Execute(upgrade::kBinderyCentre);
   AddField("ImportStockCostsMaps", "mapName", dbText, 50);
 
   if (!TableExists("POTable", DataDb)) {

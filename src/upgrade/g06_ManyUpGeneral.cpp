@@ -3,7 +3,7 @@
 // An item is converted once: afterwards its PriceAdj is no longer empty.
 //
 // On an upgraded database the pass changes no row, yet visiting its rows in
-// order is most of a rerun's time. So a probe looks first for a row the pass
+// order is most of a rerun's time. So a look first asks for a row the pass
 // may change, and the pass is made only when there is one.
 #include "conversions/Settings.h"
 #include "engine/Engine.h"
@@ -11,6 +11,7 @@
 #include "schema/Primitives.h"
 #include "schema/Shared.h"
 #include "upgrade/Groups.h"
+#include "upgrade/ItemLooks.h"
 
 namespace qrw {
 namespace {
@@ -28,16 +29,6 @@ Variant FiveUpOriginals(const Variant& inkCost, const Variant& copies, const Var
   return Variant::Double(value);
 }
 
-// The pass's rows that it may change: one whose rule holds (Up 4 or 5,
-// Originals not Null or 0, PriceAdj Null or 0), or one with a value that
-// is not a number ("1E308 or more" is true of text and blobs, which SQLite
-// sorts after every number, and of the largest doubles), which SQL and the
-// pass would compare differently. Null is a value both treat alike.
-constexpr const char* kProbe =
-    "Select Top 1 Up, PriceAdj, Originals From ItemDetails "
-    "Where ItemType = 'General' And Up > 3 And (Up >= 1E308 Or PriceAdj >= 1E308 Or Originals >= 1E308 "
-    "Or (Up In (4, 5) And Originals <> 0 And (PriceAdj Is Null Or PriceAdj = 0)))";
-
 // Fields whose stored numbers the pass reads exactly as stored: a Single
 // or Currency field rounds them (1E-50 reads as 0), which SQL does not.
 bool ReadsNumbersExactly(int type) {
@@ -46,18 +37,16 @@ bool ReadsNumbersExactly(int type) {
 
 // False only when the pass would change no row. Other fields than those
 // compare otherwise in SQL than in the pass (text as text, for one), and a
-// probe that fails leaves the error to the pass, where the run meets it.
+// look that fails leaves the error to the pass, where the run meets it.
 bool PassMayChangeRows() {
   try {
-    Recordset probe = DataDb->OpenRecordset(kProbe);
-    bool may = !probe->Eof();
+    TableDef items = DataDb->GetTableDefs()("ItemDetails");
     for (const char* name : {"Up", "PriceAdj", "Originals"})
-      if (!ReadsNumbersExactly(probe->Fields(name)->Type())) may = true;
-    CloseRecordset(probe);
-    return may;
+      if (!ReadsNumbersExactly(items->GetFields()(name)->Type())) return true;
   } catch (const Error&) {
     return true;
   }
+  return upgrade::ItemsMayNeed(upgrade::kManyUpCandidates);
 }
 
 }  // namespace

@@ -332,8 +332,48 @@ TEST_F(SqlTest, RowsAlreadyHoldingTheNewValuesCountButAreNotWrittenAgain) {
   db_->Close();
   Raw("CREATE TRIGGER logged AFTER UPDATE ON Items BEGIN INSERT INTO Log VALUES (OLD.rowid); END;");
   Open();
+  EXPECT_EQ(db_->WouldAct({"Update Items Set Rate = 0 Where Kind = 'B'"}), (std::vector<bool>{true}));
+  EXPECT_EQ(db_->WouldAct({"Update Items Set Rate = 0 Where Kind = 'Q'"}), (std::vector<bool>{false}));
   EXPECT_EQ(Run("Update Items Set Rate = 0 Where Kind = 'B'"), 3);
   EXPECT_EQ(One("SELECT count(*) FROM Log"), "3");
+}
+
+// A look answers as running the statement would (statements asked together
+// are all "may" when one of them finds a row), and its "no" lasts only
+// while nothing changes what it saw: the engine's own writes, a rollback of
+// what it saw, another program's commit.
+TEST_F(SqlTest, LooksSayWhetherStatementsWouldActUntilTheFileChanges) {
+  Raw("CREATE TABLE Items (Center VARCHAR(10) COLLATE NOCASE, Up SMALLINT DEFAULT 0, Kind VARCHAR(10) COLLATE NOCASE);"
+      "INSERT INTO Items VALUES ('bp', 2, 'B'), ('XX', 2, 'X');");
+  Open();
+  const std::string update = "Update Items Set Center = 'BP' Where Kind = 'B'";
+  const std::string probe = "Select Top 1 Up From Items Where Up > 3";
+  const std::string join = "Select a.Up From Items As a Inner Join Items As b On a.Kind = b.Kind Where a.Up > 3";
+  EXPECT_EQ(db_->WouldAct({update}), (std::vector<bool>{true}));
+  EXPECT_EQ(db_->WouldAct({probe, join}), (std::vector<bool>{false, true}));
+  Run(update);
+  EXPECT_EQ(db_->WouldAct({update, probe}), (std::vector<bool>{false, false}));
+
+  Run("Update Items Set Up = 5 Where Kind = 'X'");
+  EXPECT_EQ(db_->WouldAct({probe}), (std::vector<bool>{true}));
+  EXPECT_EQ(db_->WouldAct({update}), (std::vector<bool>{false}));
+
+  db_->BeginTrans();
+  Run("Update Items Set Up = 2");
+  EXPECT_EQ(db_->WouldAct({probe}), (std::vector<bool>{false}));
+  db_->Rollback();
+  EXPECT_EQ(db_->WouldAct({probe}), (std::vector<bool>{true}));
+
+  Run("Update Items Set Up = 2");
+  EXPECT_EQ(db_->WouldAct({update}), (std::vector<bool>{false}));
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(other, "UPDATE Items SET Center = 'bp'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  EXPECT_EQ(db_->WouldAct({update}), (std::vector<bool>{true}));
+
+  // What would stop the statement stops the look.
+  EXPECT_NE(ErrorText([&] { db_->WouldAct({"Update Items Set Nowhere = 1"}); }), "");
 }
 
 }  // namespace

@@ -115,5 +115,19 @@ TEST_F(UpgradeTest, ManyUpItemsAreConvertedWhenTheyAreTheOnlyOnes) {
   }
 }
 
+// Group 4's look also answers for group 6, but only while nothing changes
+// in between: an item written after it is still converted.
+TEST_F(UpgradeTest, ManyUpItemsWrittenAfterGroupFourLookedAreConverted) {
+  Build("INSERT INTO ItemDetails (Control, Item, ItemType, Center, Up, PriceAdj, Originals) VALUES "
+        "('A1', 1, 'BinderyPreP', 'BP', 4, 3, 12), ('A1', 2, 'General', NULL, 4, 3, 12);");
+  UpgradeLargeFormatItems();
+  UpgradeImportMapsAndShipTo();
+  UpgradeReorderAndPurchaseOrders();
+  db_->Execute("Update ItemDetails Set PriceAdj = 0 Where Item = 2");
+  UpgradeManyUpGeneralItems();
+  EXPECT_EQ(Rows("Select Center, PriceAdj, Originals From ItemDetails Order By Item"),
+            (Strings{"BP|3|12", "<Null>|12|0"}));
+}
+
 }  // namespace
 }  // namespace qrw::testing

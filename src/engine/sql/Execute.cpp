@@ -165,17 +165,16 @@ void RegisterStatementFunctions(sqlite3* db) {
                              nullptr, nullptr, nullptr);
 }
 
-namespace {
-
-long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
-  if (st.target->kind != Source::Table) return RunUpdateJoin(conn, st, params);
+UpdatePlan PlanUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
   Translator tr(conn);
   tr.DeclareParameters(params);
   Scope scope;
   const engine::TableInfo& tref = TargetTable(conn, st.target->name);
   engine::TableInfo table = tref;
   tr.AddTableSource(scope, table.name, st.target->alias);
-  const std::string alias = sqltext::InDoubleQuotes(scope.sources[0].sqlAlias);
+  UpdatePlan plan;
+  plan.alias = sqltext::InDoubleQuotes(scope.sources[0].sqlAlias);
+  plan.from = " FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + plan.alias;
   const std::string qualifier = scope.sources[0].name;
 
   std::string assigns, unchanged;
@@ -198,24 +197,32 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
     // Only a literal or another field is cheap to work out twice; a computed
     // value would cost every row a second evaluation.
     if (!value.constant && !value.col) cheapValues = false;
-    unchanged += (unchanged.empty() ? "" : " AND ") + alias + "." + sqltext::InDoubleQuotes(col.name) + " IS (" +
+    unchanged += (unchanged.empty() ? "" : " AND ") + plan.alias + "." + sqltext::InDoubleQuotes(col.name) + " IS (" +
                  stored + ")" + (IsTextType(col.type) ? " COLLATE BINARY" : "");
     setColumns.push_back(col.name);
   }
-  std::string where;
-  if (st.where) where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
+  if (st.where) plan.where = " WHERE " + Translator::P(tr.Expr(*st.where, scope));
   tr.RaiseIfUnknown();
+  plan.target = "UPDATE " + sqltext::InDoubleQuotes(table.name) + " AS " + plan.alias + " SET " + assigns;
+  if (cheapValues && MaySkipUnchanged(conn.Handle(), table.name, setColumns)) plan.unchanged = unchanged;
+  return plan;
+}
 
+namespace {
+
+long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& params) {
+  if (st.target->kind != Source::Table) return RunUpdateJoin(conn, st, params);
+  const UpdatePlan plan = PlanUpdate(conn, st, params);
+  const std::string& target = plan.target;
+  const std::string& where = plan.where;
   sqlite3* db = conn.Handle();
-  const std::string target = "UPDATE " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + " SET " + assigns;
-  const std::string keys = "SELECT " + alias + ".rowid FROM " + sqltext::InDoubleQuotes(table.name) + " AS " + alias + where;
-  const std::string one = target + " WHERE " + alias + ".rowid = ?1";
-  if (unchanged.empty() || !cheapValues || !MaySkipUnchanged(db, table.name, setColumns))
-    return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
+  const std::string keys = "SELECT " + plan.alias + ".rowid" + plan.from + where;
+  const std::string one = target + " WHERE " + plan.alias + ".rowid = ?1";
+  if (plan.unchanged.empty()) return RunAction(conn, target + where, [&] { return RowByRow(db, keys, one); });
   // The test comes last, so it is made only for the rows the statement
   // selects; the rows it leaves still count as affected.
   const std::string changing =
-      target + (where.empty() ? " WHERE " : where + " AND ") + "qrw_write_needed(NOT (" + unchanged + "))";
+      target + (where.empty() ? " WHERE " : where + " AND ") + "qrw_write_needed(NOT (" + plan.unchanged + "))";
   unchangedRows = 0;
   bool rowWise = false;
   long affected = RunAction(conn, changing, [&] {

@@ -11,8 +11,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/Internal.h"
+#include "engine/sql/Ast.h"
 
 namespace qrw::sql {
 
@@ -38,6 +40,16 @@ long RowByRow(sqlite3* db, const std::string& keysSql, const std::string& rowSql
 // Runs one action statement set-based; when a row fails, undoes it and
 // runs `rowWise` instead (which returns the rows it changed).
 long RunAction(engine::Connection& conn, const std::string& setSql, const std::function<long()>& rowWise);
+
+// How an UPDATE of one stored table runs (Execute.cpp): "UPDATE t AS a SET
+// ...", " FROM t AS a", its " WHERE ..." (or nothing), and the test that a
+// row already holds every new value, empty where the rows the statement
+// selects are written whatever they hold (a computed value, or a trigger
+// that would fire).
+struct UpdatePlan {
+  std::string target, alias, from, where, unchanged;
+};
+UpdatePlan PlanUpdate(engine::Connection& conn, const UpdateStmt& st, const std::vector<std::string>& params);
 
 // Takes the rows of `selectSql` once into a scratch table, then inserts
 // them one at a time with `insertHead` + "SELECT <fromRows> FROM" them.
