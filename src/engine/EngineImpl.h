@@ -300,6 +300,11 @@ int ExecWaitingForReaders(sqlite3* db, const std::string& sql);
 
 std::shared_ptr<ConnectionImpl> AsImpl(const std::shared_ptr<Connection>& conn);
 
+// The file-system layer a connection opens its file through: the default
+// VFS of the moment, with the rollback journal written in large pieces
+// (JournalVfs.cpp).
+const char* JournalVfsName();
+
 // ------------------------------------------------------------ the objects
 
 Database MakeDatabase(std::shared_ptr<ConnectionImpl> conn);

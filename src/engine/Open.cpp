@@ -134,7 +134,7 @@ std::shared_ptr<ConnectionImpl> ConnectionImpl::Open(const std::string& path) {
   std::shared_ptr<ConnectionImpl> conn(new ConnectionImpl());
   conn->path_ = path;
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, JournalVfsName());
   if (rc != SQLITE_OK) {
     int code = db ? sqlite3_extended_errcode(db) : rc;
     sqlite3_close_v2(db);

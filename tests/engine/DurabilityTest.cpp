@@ -296,7 +296,11 @@ TEST_F(DurabilityTest, AFailedWriteSurfacesAsTheDisksOwnError) {
 TEST_F(DurabilityTest, ARollbackAfterSQLiteUndidTheTransactionKeepsTheRealError) {
   // A full disk inside a transaction may make SQLite roll the whole
   // transaction back by itself; the caller's Rollback must then neither
-  // fail nor hide the disk's error, and nothing may stay open.
+  // fail nor hide the disk's error, and nothing may stay open. The table is
+  // made big enough for the statement's journal to outgrow what the engine
+  // gathers before writing, so the failed write meets the statement itself.
+  Raw("INSERT INTO T(n, x, s) SELECT n + 3000, 0, s FROM T; INSERT INTO T(n, x, s) SELECT n + 6000, 0, s FROM T;"
+      "INSERT INTO T(n, x, s) SELECT n + 12000, 0, s FROM T;");
   bench::ScopedFaultVfs disk;
   Open();
   db_->BeginTrans();
@@ -313,6 +317,23 @@ TEST_F(DurabilityTest, ARollbackAfterSQLiteUndidTheTransactionKeepsTheRealError)
   db_->Close();
   db_.Clear();
   EXPECT_EQ(RawText("SELECT x FROM T WHERE n = 1"), "5");
+  EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(DurabilityTest, AJournalOfManyPiecesRollsBackAndCommitsWhole) {
+  // The journal is gathered into pieces before it is written; a statement
+  // that journals many of them must still be undone and kept whole.
+  Raw("INSERT INTO T(n, x, s) SELECT n + 3000, 0, s FROM T; INSERT INTO T(n, x, s) SELECT n + 6000, 0, s FROM T;"
+      "INSERT INTO T(n, x, s) SELECT n + 12000, 0, s FROM T;");
+  Open();
+  db_->BeginTrans();
+  db_->Execute("UPDATE T SET s = 'a longer text', x = n");
+  db_->Rollback();
+  EXPECT_EQ(RawText("SELECT count(*) FROM T WHERE x <> 0 OR s <> 'row'"), "0");
+  db_->BeginTrans();
+  db_->Execute("UPDATE T SET s = 'a longer text', x = n");
+  db_->CommitTrans();
+  EXPECT_EQ(RawText("SELECT count(*) FROM T WHERE x = n AND s = 'a longer text'"), "24000");
   EXPECT_EQ(RawText("PRAGMA integrity_check"), "ok");
 }
 
