@@ -13,9 +13,10 @@
 // and that sync is what SQLite relies on: the database file is changed only
 // after the journal records that protect the change have been synced, so a
 // kill that loses gathered records loses nothing the database depends on.
-// A failed write is kept and returned by every later call on the journal,
-// so a failure can never be passed over by a call whose result SQLite
-// ignores.
+// A write that fails is reported to the call that set it off and the
+// gathered records are kept and tried again by the next call, so no record
+// SQLite was told is written can go missing while SQLite goes on: a sync
+// cannot succeed before they are on the file.
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -47,18 +48,17 @@ struct File {
   char* gathered;           // a main journal's buffer; nullptr for other files
   sqlite3_int64 start;      // file offset of gathered[0]
   int length;               // bytes gathered
-  int failed;               // the first failed write's code, then every call's
+  bool failed;              // writing them failed (they are tried again)
 };
 
 File* F(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
 sqlite3_file* B(sqlite3_file* f) { return F(f)->base; }
 
 int Flush(File* f) {
-  if (f->failed != SQLITE_OK) return f->failed;
   if (f->length == 0) return SQLITE_OK;
   const int rc = f->base->pMethods->xWrite(f->base, f->gathered, f->length, f->start);
-  f->length = 0;
-  if (rc != SQLITE_OK) f->failed = rc;
+  f->failed = rc != SQLITE_OK;
+  if (rc == SQLITE_OK) f->length = 0;
   return rc;
 }
 
@@ -72,7 +72,10 @@ int Flush(File* f) {
 
 int Close(sqlite3_file* f) {
   File* file = F(f);
-  Flush(file);  // a record after the last sync protects nothing yet
+  // Closing ends the transaction. Records that could not be written protect
+  // no change of the database (no sync got past them), and writing them now
+  // could undo what SQLite reported: they are let go.
+  if (!file->failed) Flush(file);
   std::free(file->gathered);
   file->gathered = nullptr;
   return file->base->pMethods ? file->base->pMethods->xClose(file->base) : SQLITE_OK;
@@ -83,7 +86,6 @@ int Read(sqlite3_file* f, void* out, int n, sqlite3_int64 off) {
 int Write(sqlite3_file* f, const void* data, int n, sqlite3_int64 off) {
   File* file = F(f);
   if (!file->gathered) return file->base->pMethods->xWrite(file->base, data, n, off);
-  if (file->failed != SQLITE_OK) return file->failed;
   if (file->length > 0 && off == file->start + file->length && file->length + n <= kGather) {
     std::memcpy(file->gathered + file->length, data, static_cast<std::size_t>(n));
     file->length += n;
@@ -165,7 +167,7 @@ int Open(sqlite3_vfs* v, sqlite3_filename name, sqlite3_file* f, int flags, int*
   file->gathered = nullptr;
   file->start = 0;
   file->length = 0;
-  file->failed = SQLITE_OK;
+  file->failed = false;
   std::memset(file->base, 0, static_cast<std::size_t>(base->szOsFile));
   if (flags & SQLITE_OPEN_MAIN_JOURNAL) {
     file->gathered = static_cast<char*>(std::malloc(kGather));
