@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "engine/VfsLayer.h"
+
 namespace qrw::bench {
 
 namespace {
@@ -94,39 +96,10 @@ int Fetch(sqlite3_file* f, sqlite3_int64 off, int n, void** out) {
 int Unfetch(sqlite3_file* f, sqlite3_int64 off, void* p) { return Real(f)->pMethods->xUnfetch(Real(f), off, p); }
 
 const sqlite3_io_methods* MethodsFor(int version) {
-  static sqlite3_io_methods m[4];
-  static bool made = false;
-  if (!made) {
-    for (int v = 1; v <= 3; ++v) {
-      sqlite3_io_methods& x = m[v];
-      x = sqlite3_io_methods{};
-      x.iVersion = v;
-      x.xClose = Close;
-      x.xRead = Read;
-      x.xWrite = Write;
-      x.xTruncate = Truncate;
-      x.xSync = Sync;
-      x.xFileSize = FileSize;
-      x.xLock = Lock;
-      x.xUnlock = Unlock;
-      x.xCheckReservedLock = CheckReservedLock;
-      x.xFileControl = FileControl;
-      x.xSectorSize = SectorSize;
-      x.xDeviceCharacteristics = DeviceCharacteristics;
-      if (v >= 2) {
-        x.xShmMap = ShmMap;
-        x.xShmLock = ShmLock;
-        x.xShmBarrier = ShmBarrier;
-        x.xShmUnmap = ShmUnmap;
-      }
-      if (v >= 3) {
-        x.xFetch = Fetch;
-        x.xUnfetch = Unfetch;
-      }
-    }
-    made = true;
-  }
-  return &m[version < 1 ? 1 : version > 3 ? 3 : version];
+  static const auto tables = vfs::MethodsByVersion(
+      {3, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock, CheckReservedLock, FileControl, SectorSize,
+       DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch});
+  return vfs::MethodsOf(tables, version);
 }
 
 int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {

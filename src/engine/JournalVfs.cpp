@@ -17,7 +17,6 @@
 // gathered records are kept and tried again by the next call, so no record
 // SQLite was told is written can go missing while SQLite goes on: a sync
 // cannot succeed before they are on the file.
-#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -25,6 +24,7 @@
 #include <string>
 
 #include "engine/EngineImpl.h"
+#include "engine/VfsLayer.h"
 
 namespace qrw::engine {
 
@@ -121,40 +121,12 @@ int Unfetch(sqlite3_file* f, sqlite3_int64 off, void* p) { return B(f)->pMethods
 
 #undef QRW_FLUSHED
 
-// Our methods, of the base file's version: SQLite looks at the version to
-// know which methods it may call.
+// Our methods, of the base file's version.
 const sqlite3_io_methods* MethodsFor(int version) {
-  static const auto methods = [] {
-    std::array<sqlite3_io_methods, 4> m{};
-    for (int v = 1; v <= 3; ++v) {
-      sqlite3_io_methods& x = m[static_cast<std::size_t>(v)];
-      x.iVersion = v;
-      x.xClose = Close;
-      x.xRead = Read;
-      x.xWrite = Write;
-      x.xTruncate = Truncate;
-      x.xSync = Sync;
-      x.xFileSize = FileSize;
-      x.xLock = Lock;
-      x.xUnlock = Unlock;
-      x.xCheckReservedLock = CheckReservedLock;
-      x.xFileControl = FileControl;
-      x.xSectorSize = SectorSize;
-      x.xDeviceCharacteristics = DeviceCharacteristics;
-      if (v >= 2) {
-        x.xShmMap = ShmMap;
-        x.xShmLock = ShmLock;
-        x.xShmBarrier = ShmBarrier;
-        x.xShmUnmap = ShmUnmap;
-      }
-      if (v >= 3) {
-        x.xFetch = Fetch;
-        x.xUnfetch = Unfetch;
-      }
-    }
-    return m;
-  }();
-  return &methods[static_cast<std::size_t>(version < 1 ? 1 : version > 3 ? 3 : version)];
+  static const auto tables = vfs::MethodsByVersion(
+      {3, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock, CheckReservedLock, FileControl, SectorSize,
+       DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch});
+  return vfs::MethodsOf(tables, version);
 }
 
 sqlite3_vfs* Base(sqlite3_vfs* v) { return static_cast<Shim*>(v->pAppData)->base; }
