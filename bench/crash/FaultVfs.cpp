@@ -143,25 +143,10 @@ void InstallFaultVfs(Fault fault, std::int64_t limit) {
   }
   sqlite3_initialize();
   s.real = sqlite3_vfs_find(nullptr);
-  sqlite3_vfs& v = s.shim;
-  v.iVersion = 2;
-  v.szOsFile = static_cast<int>(sizeof(ShimFile)) + s.real->szOsFile;
-  v.mxPathname = s.real->mxPathname;
-  v.zName = "qrw-fault";
-  v.xOpen = Open;
-  v.xDelete = Delete;
-  v.xAccess = Access;
-  v.xFullPathname = FullPathname;
-  v.xDlOpen = DlOpen;
-  v.xDlError = DlError;
-  v.xDlSym = DlSym;
-  v.xDlClose = DlClose;
-  v.xRandomness = Randomness;
-  v.xSleep = Sleep;
-  v.xCurrentTime = CurrentTime;
-  v.xGetLastError = GetLastError;
-  v.xCurrentTimeInt64 = CurrentTimeInt64;
-  sqlite3_vfs_register(&v, 1);
+  s.shim = {2, static_cast<int>(sizeof(ShimFile)) + s.real->szOsFile, s.real->mxPathname, nullptr, "qrw-fault",
+            nullptr, Open, Delete, Access, FullPathname, DlOpen, DlError, DlSym, DlClose, Randomness, Sleep,
+            CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr, nullptr};
+  sqlite3_vfs_register(&s.shim, 1);
 }
 
 void RemoveFaultVfs() {

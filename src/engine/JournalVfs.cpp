@@ -192,26 +192,10 @@ const char* JournalVfsName() {
     shim = std::make_unique<Shim>();
     shim->base = base;
     shim->name = std::string("qrw-journal-") + base->zName;
-    sqlite3_vfs& v = shim->vfs;
-    v.iVersion = 2;
-    v.szOsFile = static_cast<int>(sizeof(File)) + base->szOsFile;
-    v.mxPathname = base->mxPathname;
-    v.zName = shim->name.c_str();
-    v.pAppData = shim.get();
-    v.xOpen = Open;
-    v.xDelete = Delete;
-    v.xAccess = Access;
-    v.xFullPathname = FullPathname;
-    v.xDlOpen = DlOpen;
-    v.xDlError = DlError;
-    v.xDlSym = DlSym;
-    v.xDlClose = DlClose;
-    v.xRandomness = Randomness;
-    v.xSleep = Sleep;
-    v.xCurrentTime = CurrentTime;
-    v.xGetLastError = GetLastError;
-    v.xCurrentTimeInt64 = CurrentTimeInt64;
-    sqlite3_vfs_register(&v, 0);
+    shim->vfs = {2, static_cast<int>(sizeof(File)) + base->szOsFile, base->mxPathname, nullptr, shim->name.c_str(),
+                 shim.get(), Open, Delete, Access, FullPathname, DlOpen, DlError, DlSym, DlClose, Randomness, Sleep,
+                 CurrentTime, GetLastError, CurrentTimeInt64, nullptr, nullptr, nullptr};
+    sqlite3_vfs_register(&shim->vfs, 0);
   }
   return shim->name.c_str();
 }
