@@ -112,6 +112,40 @@ std::string RemoveInvoiceNotes(std::string comment) {
   return kept + comment;
 }
 
+// Drops an edit a failure left pending; never raises.
+void CancelPendingEdit(Recordset& rs) {
+  try {
+    if (rs->GetEditMode() != dbEditNone) rs->CancelUpdate();
+  } catch (const Error&) {
+  }
+}
+
+void SetNoteFields(Recordset& rs, const ReorderNote& note) {
+  rs->Set("ReOrderedFrom", note.from);
+  rs->Set("ReOrderedBy", note.by);
+  rs->Set("ReOrderedDate", text::Left(note.date, 10));
+}
+
+// The record's three saves (the note's fields, the work-order comment, the
+// invoice comment) made as one: each save leaves the comments the next one
+// reads as they were, so the row ends the same, and on a big file a save
+// costs a rewrite of the whole order. False, with nothing written, when
+// the save fails; the saves one by one then keep what they would have kept.
+bool SaveAllAtOnce(Recordset& rs, const ReorderNote& note, const std::string& woComment,
+                   const std::string& invComment) {
+  try {
+    rs->Edit();
+    SetNoteFields(rs, note);
+    rs->Set("WOComment", RemoveWorkOrderNotes(woComment));
+    rs->Set("InvComment", RemoveInvoiceNotes(invComment));
+    rs->Update();
+    return true;
+  } catch (const Error&) {
+    CancelPendingEdit(rs);
+    return false;
+  }
+}
+
 void SplitRecord(Recordset& rs) {
   Variant wo = rs->Get("WOComment");
   long p = wo.IsNull() ? 0 : text::InStr(TextOf(wo), "Re-Order From");
@@ -120,11 +154,10 @@ void SplitRecord(Recordset& rs) {
     std::string line;
     if (!FindNoteLine(comment, p, line)) return;
     ReorderNote note = ParseNoteLine(std::move(line));
+    if (SaveAllAtOnce(rs, note, comment, TextOf(rs->Get("InvComment")))) return;
 
     rs->Edit();
-    rs->Set("ReOrderedFrom", note.from);
-    rs->Set("ReOrderedBy", note.by);
-    rs->Set("ReOrderedDate", text::Left(note.date, 10));
+    SetNoteFields(rs, note);
     rs->Update();
 
     rs->Edit();
@@ -148,10 +181,7 @@ void SplitReorderNotes() {
       SplitRecord(rs);
     } catch (const Error&) {
       // Abandon this record: what it had saved stays, the pending edit goes.
-      try {
-        if (rs->GetEditMode() != dbEditNone) rs->CancelUpdate();
-      } catch (const Error&) {
-      }
+      CancelPendingEdit(rs);
     }
     rs->MoveNext();
     progress.Advance();

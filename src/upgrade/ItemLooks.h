@@ -17,10 +17,16 @@ inline constexpr const char* kBinderyCentre = "Update ItemDetails Set Center = '
 // that is not a number ("1E308 or more" is true of text and blobs, which
 // SQLite sorts after every number, and of the largest doubles), which SQL
 // and the pass would compare differently. Null is a value both treat alike.
+// It holds only where Up, PriceAdj and Originals read their numbers as
+// stored (a Single field reads 1E-50 as 0, which SQL does not).
+#define QRW_MANY_UP_MAY_CHANGE                                                   \
+  "(Up >= 1E308 Or PriceAdj >= 1E308 Or Originals >= 1E308 "                    \
+  "Or (Up In (4, 5) And Originals <> 0 And (PriceAdj Is Null Or PriceAdj = 0)))"
+inline constexpr const char* kManyUpMayChange = QRW_MANY_UP_MAY_CHANGE;
 inline constexpr const char* kManyUpCandidates =
     "Select Top 1 Up, PriceAdj, Originals From ItemDetails "
-    "Where ItemType = 'General' And Up > 3 And (Up >= 1E308 Or PriceAdj >= 1E308 Or Originals >= 1E308 "
-    "Or (Up In (4, 5) And Originals <> 0 And (PriceAdj Is Null Or PriceAdj = 0)))";
+    "Where ItemType = 'General' And Up > 3 And " QRW_MANY_UP_MAY_CHANGE;
+#undef QRW_MANY_UP_MAY_CHANGE
 
 // Whether `statement`, one of the two above, may act on a row now. True
 // when the engine cannot look (a field missing, say): the step then runs

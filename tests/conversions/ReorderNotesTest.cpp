@@ -1,5 +1,7 @@
 #include "conversions/ReorderNotes.h"
 
+#include <functional>
+
 #include "upgrade/UpgradeTestDb.h"
 
 namespace qrw::testing {
@@ -11,7 +13,8 @@ class ReorderNotesTest : public UpgradeTest {
  protected:
   // One order per comment pair, controls in the order given; each row:
   // ReOrderedFrom|ReOrderedBy|ReOrderedDate|WOComment|InvComment.
-  Strings Split(const std::vector<std::pair<const char*, const char*>>& comments) {
+  Strings Split(const std::vector<std::pair<const char*, const char*>>& comments,
+                const std::function<void()>& beforeSplit = {}) {
     Build(
         "ALTER TABLE OrderHeader ADD COLUMN ReOrderedFrom VARCHAR(8) COLLATE NOCASE;"
         "ALTER TABLE OrderHeader ADD COLUMN ReOrderedBy VARCHAR(50) COLLATE NOCASE;"
@@ -27,6 +30,7 @@ class ReorderNotesTest : public UpgradeTest {
       rs->Update();
     }
     rs->Close();
+    if (beforeSplit) beforeSplit();
     SplitReorderNotes();
     Reopen();
     return Rows("Select ReOrderedFrom, ReOrderedBy, ReOrderedDate, WOComment, InvComment From OrderHeader");
@@ -92,6 +96,23 @@ TEST_F(ReorderNotesTest, FailingRecordKeepsWhatItSavedAndThePassGoesOn) {
                 "old|<Null>|<Null>|Re-Order From A0012345 By Joe|Reordered as A2",
                 "old|<Null>|<Null>|" + longName + "|Reordered as A3",
                 "A0012345|Ann|03/04/2005||",
+            }));
+}
+
+// The invoice comment is saved last: when it cannot be, the note's fields
+// and the work-order comment saved before it stay.
+TEST_F(ReorderNotesTest, RecordWhoseInvoiceCommentCannotBeSavedKeepsItsNote) {
+  auto refuseEmpty = [this] {
+    db_->GetTableDefs()("OrderHeader")->GetFields().Item("InvComment")->SetAllowZeroLength(false);
+  };
+  EXPECT_EQ(Split({
+                    {"Re-Order From A0012345 By Joe 01/02/2003\r\nPlease rush", nullptr},
+                    {"Re-Order From A0012345 By Ann 03/04/2005", "Reordered as A4\r\nPaid"},
+                },
+                refuseEmpty),
+            (Strings{
+                "A0012345|Joe|01/02/2003|Please rush|<Null>",
+                "A0012345|Ann|03/04/2005||Paid",
             }));
 }
 
