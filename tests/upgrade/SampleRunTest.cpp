@@ -5,6 +5,7 @@
 #include "support/SampleRerun.h"
 #include "SampleDb.h"
 #include "UpgradeTestDb.h"
+#include "schema/Primitives.h"
 #include "upgrade/aaaDoIt.h"
 
 namespace qrw::testing {
@@ -27,6 +28,26 @@ TEST_F(UpgradeTest, SampleDatabaseTakesTheFirstEightGroupsAndASecondRunChangesNo
   run();
   EXPECT_TRUE(boxes_.Shown().empty());
   ExpectNoDifferences(first, sample::Digest(path));
+}
+
+// Groups 4 to 6 reach the file in one commit; a failure in group 6 still
+// leaves what groups 4 and 5 did in the file.
+TEST_F(UpgradeTest, FailureInTheManyUpGroupKeepsTheGroupsBeforeIt) {
+  sample::WriteSample(dataHome_ + "/sample");
+  const std::string path = dataHome_ + "/sample/" + sample::kDataFile;
+  {
+    Database db = Engine::Instance().OpenDatabase(path);
+    db->GetTableDefs()("ItemDetails")->GetFields().Delete("Up");
+    db->Close();
+  }
+  EXPECT_THROW(RunScriptOn(path), Error);
+  DataDb.Clear();
+  db_ = Engine::Instance().OpenDatabase(path);
+  EXPECT_TRUE(FieldExists("OrderHeader", "ReOrderedFrom", db_));
+  EXPECT_TRUE(TableExists("GlobalEMailSettings", db_));
+  EXPECT_EQ(Rows("Select Count(*) From ItemDetails Where ItemType = 'BinderyPreP' And Center <> 'BP'"),
+            (std::vector<std::string>{"0"}));
+  EXPECT_FALSE(TableExists("StockLF", db_));
 }
 
 }  // namespace
