@@ -85,29 +85,42 @@ void Rebuild(Database& db, const std::string& table, const std::string& oldField
   SetFieldPosition(db, table, newField, position);
 }
 
-// A retype of a Text field into the same name, type and size rebuilds it
-// into exactly what it is: "temp" gets no properties, empty text allowed
-// and nothing required, every value is copied unchanged and the field goes
-// back to its place. The upgrade repeats such retypes on every run, so
-// that case is recognised and left alone. Anything the rebuild would
-// change or fail on (another spelling of the name, properties, flags, an
-// index on the field, a "temp" already there, a value too long for the
-// size) takes the rebuild.
+// The properties "temp" is made with: DecimalPlaces for a Double given
+// decimals (AddField, AddFieldInDb), none for Text.
+bool HasOnlyTempProperties(Field& f, std::int16_t type, std::int16_t size) {
+  Properties& props = f->GetProperties();
+  if (type == dbText || size < 1) return props.Count() == 0;
+  if (props.Count() != 1) return false;
+  Property p = props.Item(0);
+  return text::UCase(p->Name()) == "DECIMALPLACES" && p->Type() == dbByte && p->Value().ToLong() == size;
+}
+
+// A retype of a Text or Double field into the same name, type and size
+// rebuilds it into exactly what it is: "temp" gets the properties above,
+// empty text allowed and nothing required, every value is copied unchanged
+// and the field goes back to its place. The upgrade repeats such retypes on
+// every run, so that case is recognised and left alone. Anything the
+// rebuild would change or fail on (another spelling of the name, other
+// properties or flags, an index on the field, a "temp" already there, a
+// text too long for the size, a Double field holding something that is not
+// a number, which SQLite sorts after every number) takes the rebuild.
 bool RebuildChangesNothing(Database& db, TableDef& def, const std::string& oldField, const std::string& newField,
                            std::int16_t type, std::int16_t size) {
-  if (type != dbText || oldField != newField || FieldExists(def->Name(), kTempField, db)) return false;
+  if ((type != dbText && type != dbDouble) || oldField != newField || FieldExists(def->Name(), kTempField, db))
+    return false;
   Field f = def->GetFields().Item(oldField);
-  if (f->Name() != newField || f->Type() != dbText || f->Size() != size || f->Required() || !f->AllowZeroLength() ||
-      f->Attributes() != 0 || f->GetProperties().Count() != 0)
+  if (f->Name() != newField || f->Type() != type || (type == dbText && f->Size() != size) || f->Required() ||
+      !f->AllowZeroLength() || f->Attributes() != 0 || !HasOnlyTempProperties(f, type, size))
     return false;
   for (Index ix : def->GetIndexes().Members())
     for (Field member : ix->GetFields().Members())
       if (text::UCase(member->Name()) == text::UCase(oldField)) return false;
-  Recordset rs = db->OpenRecordset("Select Count(*) As n From [" + def->Name() + "] Where Len([" + oldField +
-                                   "]) > " + std::to_string(size));
-  const bool fits = rs->Get("n").ToLong() == 0;
+  const std::string changed = type == dbText ? "Len([" + oldField + "]) > " + std::to_string(size)
+                                             : "[" + oldField + "] >= 1E308";
+  Recordset rs = db->OpenRecordset("Select Count(*) As n From [" + def->Name() + "] Where " + changed);
+  const bool same = rs->Get("n").ToLong() == 0;
   CloseRecordset(rs);
-  return fits;
+  return same;
 }
 
 }  // namespace

@@ -85,7 +85,11 @@ void PropagateVendors(const std::string& stockTable, Recordset& stock, Recordset
 
 // Lookups by stock name and by item number, kept only while the vendors are
 // copied: without them every stock record reads both tables in full, which
-// on a big database takes far too long.
+// on a big database takes far too long. A small table is read faster than
+// its lookup is made and removed (two schema changes, each of which has
+// SQLite read the whole schema again), so it gets none.
+constexpr long kLookupFromRows = 1000;
+
 struct LookupIndex {
   const char* table;
   const char* field;
@@ -95,6 +99,13 @@ constexpr LookupIndex kVendorLookups[] = {
     {"rItemNumb", "StockName", "VendorCopyStockName"},
     {"StockMoreInfo", "ItemNumb", "VendorCopyItemNumb"},
 };
+
+long RowCount(const std::string& table) {
+  Recordset rs = DataDb->OpenRecordset("Select Count(*) As n From [" + table + "]");
+  const long n = rs->Get("n").ToLong();
+  CloseRecordset(rs);
+  return n;
+}
 
 // The vendor passes, envelopes overriding large-format stock, which
 // overrides sheet stock. They are redone whole on every run, so they are
@@ -106,7 +117,7 @@ void CopyVendors() {
     bool made[std::size(kVendorLookups)] = {};
     for (std::size_t i = 0; i < std::size(kVendorLookups); ++i) {
       const LookupIndex& l = kVendorLookups[i];
-      made[i] = FieldExists(l.table, l.field, DataDb);
+      made[i] = FieldExists(l.table, l.field, DataDb) && RowCount(l.table) >= kLookupFromRows;
       if (made[i]) AddIndex(l.table, l.field, l.name, false);
     }
     Recordset stock;

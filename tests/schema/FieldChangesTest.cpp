@@ -101,6 +101,31 @@ TEST_F(FieldChangesTest, RetypeIntoWhatTheFieldIsLeavesItAlone) {
   ExpectOneBox("Descr failed in ModField", Modality::System);
 }
 
+// A Double retyped into itself with its decimals is rebuilt once, to gain
+// them, and left alone afterwards, unless it holds what is not a number.
+TEST_F(FieldChangesTest, DoubleRetypedIntoWhatItIsIsLeftAlone) {
+  ModField(db_, "Stock", "Cost", "Cost", dbDouble, 6);
+  ModField(db_, "Stock", "Qty", "Qty", dbText, 20);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Descr,Cost,Qty");
+  ModField(db_, "Stock", "Cost", "Cost", dbDouble, 6);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Descr,Cost,Qty");
+  EXPECT_EQ(ColumnTexts(db_, "Stock", "Cost"), (Names{"1.5", "2.25", "0"}));
+
+  ModField(db_, "Stock", "Cost", "Cost", dbDouble, 2);
+  EXPECT_EQ(StoredOrder(file_->Path(), "Stock"), "StockID,Descr,Qty,Cost");
+  ModField(db_, "Stock", "Qty", "Qty", dbText, 30);
+  testing::CloseQuietly(db_);
+  sqlite3* raw = nullptr;
+  sqlite3_open(file_->Path().c_str(), &raw);
+  sqlite3_exec(raw, "UPDATE Stock SET Cost = 'n/a' WHERE StockID = 3", nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  db_ = file_->Open();
+  DataDb = db_;
+  // The rebuild is tried, and reports the value it cannot convert.
+  ModField(db_, "Stock", "Cost", "Cost", dbDouble, 2);
+  ExpectOneBox("Cost failed in ModField", Modality::System);
+}
+
 TEST_F(FieldChangesTest, AFailedRebuildIsUndoneWhole) {
   // A value that cannot be converted stops the copy: the old field keeps
   // every value and no half-filled "temp" is left for the next retype.
