@@ -192,7 +192,25 @@ void ConnectionImpl::Begin() {
   // Immediate: the write lock is taken now, so a transaction never fails
   // half-way because another process started writing.
   Exec(transDepth_ == 0 ? std::string("BEGIN IMMEDIATE") : "SAVEPOINT qrw_trans_" + std::to_string(transDepth_));
+  if (transDepth_ == 0) beginStamp_ = ContentStamp();
   ++transDepth_;
+}
+
+sqlite3* ConnectionImpl::OpenReaderOfSameData() {
+  sqlite3* db = Handle();
+  if (transDepth_ == 0 || batch_ || sqlite3_txn_state(db, "main") != SQLITE_TXN_WRITE ||
+      ContentStamp() != beginStamp_)
+    return nullptr;
+  const char* file = sqlite3_db_filename(db, "main");
+  if (!file || !*file) return nullptr;
+  sqlite3* reader = nullptr;
+  if (sqlite3_open_v2(file, &reader, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, JournalVfsName()) != SQLITE_OK) {
+    sqlite3_close_v2(reader);
+    return nullptr;
+  }
+  // It reads once through a table: a small cache is all it needs.
+  sqlite3_exec(reader, "PRAGMA cache_size=-512", nullptr, nullptr, nullptr);
+  return reader;
 }
 
 void ConnectionImpl::Commit() {

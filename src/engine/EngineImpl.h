@@ -132,6 +132,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   ~ConnectionImpl() override;
 
   std::string Path() override { return path_; }
+  sqlite3* OpenReaderOfSameData() override;
   const TableInfo* FindTable(std::string_view name) override;
   std::optional<std::string> FindQuery(std::string_view name) override;
   std::string QueryName(std::string_view name) override;
@@ -278,6 +279,7 @@ class ConnectionImpl : public Connection, public std::enable_shared_from_this<Co
   // disk, say): a rollback may take back changes made before a stamp.
   std::int64_t rollbacks_ = 0;
   int transDepth_ = 0;
+  std::int64_t beginStamp_ = -1;  // ContentStamp when the outermost transaction began
   int nextId_ = 0;
   bool wal_ = false;  // the file is kept in WAL by its owner
   std::optional<bool> systemTables_;  // known while the schema is unchanged

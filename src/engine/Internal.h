@@ -68,6 +68,13 @@ class Connection {
   virtual void Flush() noexcept = 0;
   // False once the file has been closed; every other call then raises 3420.
   virtual bool IsOpen() const = 0;
+  // A second, read-only handle on the same file, to read part of a table at
+  // the same time on another thread; nullptr when it would not read exactly
+  // what this connection reads, or cannot be had. It reads the same only
+  // inside this connection's own transaction (the write lock held, so no
+  // one else can commit) before anything has been changed in it. The
+  // caller closes it with sqlite3_close_v2.
+  virtual sqlite3* OpenReaderOfSameData() { return nullptr; }
 };
 
 // ----------------------------------------------------------------- errors

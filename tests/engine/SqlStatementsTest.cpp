@@ -376,5 +376,32 @@ TEST_F(SqlTest, LooksSayWhetherStatementsWouldActUntilTheFileChanges) {
   EXPECT_NE(ErrorText([&] { db_->WouldAct({"Update Items Set Nowhere = 1"}); }), "");
 }
 
+// A big table is read in two halves at once, the second by a reader of its
+// own, which sees only what is committed: inside a transaction that has
+// changed something the connection reads it all itself.
+TEST_F(SqlTest, LooksAtBigTablesFindRowsInEitherHalfAndSeeTheTransaction) {
+  Raw("CREATE TABLE Items (ID INTEGER, Center VARCHAR(10) COLLATE NOCASE, Up SMALLINT DEFAULT 0,"
+      " Kind VARCHAR(10) COLLATE NOCASE);"
+      "INSERT INTO Items (rowid, ID, Center, Up, Kind) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+      "WHERE i < 1000) SELECT i * 400, i * 400, 'BP', 2, 'B' FROM n;");
+  Open();
+  const std::string update = "Update Items Set Center = 'BP' Where Kind = 'B'";
+  const std::string probe = "Select Top 1 Up From Items Where Up > 3";
+  for (const char* row : {"40000", "360000", "400000"}) {
+    SCOPED_TRACE(row);
+    Run(std::string("Update Items Set Up = 5 Where ID = ") + row);
+    db_->BeginTrans();
+    EXPECT_EQ(db_->WouldAct({probe}), (std::vector<bool>{true}));
+    db_->CommitTrans();
+    Run("Update Items Set Up = 2");
+  }
+  db_->BeginTrans();
+  EXPECT_EQ(db_->WouldAct({update, probe}), (std::vector<bool>{false, false}));
+  Run("Update Items Set Center = 'x', Up = 4 Where ID = 400000");
+  EXPECT_EQ(db_->WouldAct({update, probe}), (std::vector<bool>{true, true}));
+  db_->Rollback();
+  EXPECT_EQ(db_->WouldAct({update, probe}), (std::vector<bool>{false, false}));
+}
+
 }  // namespace
 }  // namespace qrw::sqltest
