@@ -328,6 +328,13 @@ TEST_F(SqlTest, RowsAlreadyHoldingTheNewValuesCountButAreNotWrittenAgain) {
   EXPECT_EQ(Run("Update Items Set Center = 'BP', Rate = 0 Where Kind = 'B'"), 3);
   EXPECT_EQ(Rows("SELECT quote(Center) FROM Items WHERE Kind = 'B'"), (Strs{"'BP'", "'BP'", "'BP'"}));
 
+  // Without a WHERE every row counts, written or not.
+  EXPECT_EQ(Run("Update Items Set Rate = 0"), 4);
+  EXPECT_EQ(Rows("SELECT Rate FROM Items"), (Strs{"0.0", "0.0", "0.0", "0.0"}));
+  const std::string whole = testing::FileChangeCounter(path_);
+  EXPECT_EQ(Run("Update Items Set Rate = 0"), 4);
+  EXPECT_EQ(testing::FileChangeCounter(path_), whole);
+
   // A trigger of another tool sees every row the statement selects.
   db_->Close();
   Raw("CREATE TRIGGER logged AFTER UPDATE ON Items BEGIN INSERT INTO Log VALUES (OLD.rowid); END;");
