@@ -117,10 +117,7 @@ bool RebuildChangesNothing(Database& db, TableDef& def, const std::string& oldFi
       if (text::UCase(member->Name()) == text::UCase(oldField)) return false;
   const std::string changed = type == dbText ? "Len([" + oldField + "]) > " + std::to_string(size)
                                              : "[" + oldField + "] >= 1E308";
-  Recordset rs = db->OpenRecordset("Select Count(*) As n From [" + def->Name() + "] Where " + changed);
-  const bool same = rs->Get("n").ToLong() == 0;
-  CloseRecordset(rs);
-  return same;
+  return CountRows(db, def->Name(), changed) == 0;
 }
 
 }  // namespace

@@ -56,4 +56,12 @@ bool QueryExists(const std::string& query, Database& db) {
   return HasExactName(db->GetQueryDefs(), query);
 }
 
+long CountRows(Database& db, const std::string& table, const std::string& condition) {
+  Recordset rs = db->OpenRecordset("Select Count(*) As n From [" + table + "]" +
+                                   (condition.empty() ? "" : " Where " + condition));
+  const long n = rs->Get("n").ToLong();
+  CloseRecordset(rs);
+  return n;
+}
+
 }  // namespace qrw

@@ -39,6 +39,8 @@ bool FieldExists(const std::string& table, const std::string& field, Database& d
 bool FieldExistsInDb(Database& db, const std::string& table, const std::string& field);
 bool TableExists(const std::string& table, Database& db);
 bool QueryExists(const std::string& query, Database& db);
+// The rows of `table` meeting `condition` (every row when it is empty).
+long CountRows(Database& db, const std::string& table, const std::string& condition = "");
 
 // Opens rs on source with silent retries and the retry-or-cancel box.
 // True when opened; false when the user pressed Cancel (rs untouched).

@@ -100,13 +100,6 @@ constexpr LookupIndex kVendorLookups[] = {
     {"StockMoreInfo", "ItemNumb", "VendorCopyItemNumb"},
 };
 
-long RowCount(const std::string& table) {
-  Recordset rs = DataDb->OpenRecordset("Select Count(*) As n From [" + table + "]");
-  const long n = rs->Get("n").ToLong();
-  CloseRecordset(rs);
-  return n;
-}
-
 // The vendor passes, envelopes overriding large-format stock, which
 // overrides sheet stock. They are redone whole on every run, so they are
 // made as one change: fast, and a run that stops in the middle leaves
@@ -117,7 +110,7 @@ void CopyVendors() {
     bool made[std::size(kVendorLookups)] = {};
     for (std::size_t i = 0; i < std::size(kVendorLookups); ++i) {
       const LookupIndex& l = kVendorLookups[i];
-      made[i] = FieldExists(l.table, l.field, DataDb) && RowCount(l.table) >= kLookupFromRows;
+      made[i] = FieldExists(l.table, l.field, DataDb) && CountRows(DataDb, l.table) >= kLookupFromRows;
       if (made[i]) AddIndex(l.table, l.field, l.name, false);
     }
     Recordset stock;

@@ -237,8 +237,7 @@ long RunUpdate(engine::Connection& conn, const UpdateStmt& st, const Params& par
   }
   // The test comes last, so it is made only for the rows the statement
   // selects; the rows it leaves still count as affected.
-  const std::string changing =
-      target + (where.empty() ? " WHERE " : where + " AND ") + "qrw_write_needed(NOT (" + plan.unchanged + "))";
+  const std::string changing = target + where + " AND qrw_write_needed(NOT (" + plan.unchanged + "))";
   unchangedRows = 0;
   const long affected = RunAction(conn, changing, rowByRow);
   return rowWise ? affected : affected + unchangedRows;
